@@ -1,0 +1,37 @@
+// A transport behind one device slot: an emulated token or a PC/SC reader.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace dmcos {
+
+// What a card answered to one command.
+struct Reply {
+  std::array<std::uint8_t, 256> data{};
+  std::size_t len = 0;
+  std::uint16_t sw = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  // True when the token is open and usable. Called again on an open
+  // backend it reuses the open token (and may reconnect a lost one).
+  virtual bool open() = 0;
+  virtual void close() = 0;
+  // False when the command could not be carried to the card at all.
+  virtual bool transmit(std::span<const std::uint8_t> command, Reply& reply) = 0;
+};
+
+// Backend factories, one per slot scheme. Each returns nullptr when the
+// scheme's backend is not built into this device library.
+std::unique_ptr<Backend> makeEmulatorBackend(std::string_view imagePath);
+std::unique_ptr<Backend> makePcscBackend(std::string_view readerName);
+
+}  // namespace dmcos

@@ -1,0 +1,53 @@
+/*
+ * dmcos.h - the device library: opens token slots and carries command
+ * APDUs to them.
+ *
+ * Slots 1..6 are configured in the environment variable TKP30_SLOTS, up to
+ * six entries separated by ';', slot 1 first:
+ *   emu:<token image path>   an emulated token kept in that file
+ *   pcsc:<reader name>       the card in that PC/SC reader (exact name)
+ *   pcsc:                    the first PC/SC reader that holds a card
+ * An empty or missing entry is an unconfigured slot and never opens.
+ *
+ * TKP30_TRACE=<file> appends one line per command and per response (hex,
+ * status word, slot); "-" traces to standard error. PIN and key material
+ * is masked.
+ */
+#ifndef DMCOS_H
+#define DMCOS_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define DMCOS_API __attribute__((visibility("default")))
+#else
+#define DMCOS_API
+#endif
+
+/* Largest response data the device library delivers (Le = 00 means 256). */
+#define DMCOS_MAX_RESPONSE 256
+/* Bytes in front of the response data in a response buffer. */
+#define DMCOS_RESPONSE_HEADER 2
+
+/* Nonzero when the token in `slot` is open and usable; 0 otherwise.
+ * Calling it again on an open slot reuses the open token. */
+DMCOS_API int Open_UK(int slot);
+
+/* Nonzero when the slot was closed. */
+DMCOS_API int Close_UK(int slot);
+
+/* Sends the `cmdLen` command bytes to the token in `slot`. On success
+ * returns nonzero, writes SW1*256+SW2 to *sw, the response data from
+ * resp[2] on and the data length (big-endian) into resp[0..1]. Returns 0,
+ * writing nothing, when the command could not be carried, or when the
+ * response data would not fit in `respCap` bytes of buffer. */
+DMCOS_API int APDU_UK(int slot, const unsigned char *cmd, int cmdLen,
+                      unsigned char *resp, int respCap, int *sw);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* DMCOS_H */

@@ -1,0 +1,28 @@
+// The slot configuration: TKP30_SLOTS holds up to six entries separated
+// by ';', slot 1 first; each is "emu:<image path>", "pcsc:<reader>" or
+// "pcsc:" (the first reader holding a card). Anything else, or nothing,
+// leaves the slot unconfigured.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace dmcos {
+
+inline constexpr int kSlotCount = 6;
+inline constexpr char kSlotsVariable[] = "TKP30_SLOTS";
+
+enum class Scheme { None, Emulator, Pcsc };
+
+struct SlotSpec {
+  Scheme scheme = Scheme::None;
+  std::string argument;  // image path or reader name
+  bool operator==(const SlotSpec&) const = default;
+};
+
+using SlotSpecs = std::array<SlotSpec, kSlotCount>;
+
+SlotSpecs parseSlots(std::string_view config);
+
+}  // namespace dmcos

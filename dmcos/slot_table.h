@@ -1,0 +1,42 @@
+// The device slots: the configuration read from the environment and the
+// backend open behind each configured slot.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "backend.h"
+#include "slot_config.h"
+
+namespace dmcos {
+
+struct Slot {
+  std::mutex mutex;  // one command at a time per slot
+  SlotSpec spec;
+  std::unique_ptr<Backend> backend;
+  bool open = false;
+  bool lastResponseSecret = false;  // masks the GET RESPONSE that follows
+};
+
+class SlotTable {
+ public:
+  static SlotTable& instance();
+
+  // The slot numbered 1..6 under the current configuration, or nullptr.
+  // The configuration is read again whenever TKP30_SLOTS changes.
+  std::shared_ptr<Slot> slot(int number);
+
+ private:
+  void reconfigure(const std::string& config);
+
+  std::mutex mutex_;
+  std::string config_;
+  bool configured_ = false;
+  std::array<std::shared_ptr<Slot>, kSlotCount> slots_;
+};
+
+std::unique_ptr<Backend> makeBackend(const SlotSpec& spec);
+
+}  // namespace dmcos

@@ -1,0 +1,100 @@
+#include "trace.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+namespace dmcos {
+namespace {
+
+constexpr std::size_t kHeaderLen = 4;
+constexpr std::size_t kLcAt = 4;
+
+struct SecretCommand {
+  std::uint8_t cla;
+  std::uint8_t ins;
+};
+constexpr SecretCommand kSecretCommands[] = {
+    {0x00, 0x20},  // VERIFY
+    {0x80, 0x5E},  // CHANGE PIN
+    {0x84, 0x24},  // secured PIN reload
+    {0x80, 0xD4},  // WRITE KEY
+    {0x80, 0x76},  // IMPORT RSA KEY COMPONENT
+    {0x80, 0xC2},  // SSF33 LOAD KEY
+};
+constexpr std::uint8_t kInsPrivateOperation = 0x72;
+constexpr std::uint8_t kInsGetResponse = 0xC0;
+
+void appendHex(std::string& out, std::span<const std::uint8_t> bytes) {
+  char hex[4];
+  for (std::uint8_t b : bytes) {
+    std::snprintf(hex, sizeof hex, " %02X", b);
+    out += hex;
+  }
+}
+
+std::string slotPrefix(int slot, std::string_view direction) {
+  return "slot " + std::to_string(slot) + " " + std::string(direction);
+}
+
+}  // namespace
+
+bool commandCarriesSecret(std::span<const std::uint8_t> command) {
+  if (command.size() < 2) return false;
+  for (const SecretCommand& s : kSecretCommands)
+    if (command[0] == s.cla && command[1] == s.ins) return true;
+  return false;
+}
+
+bool responseCarriesSecret(std::span<const std::uint8_t> command) {
+  return command.size() >= 2 && command[0] == 0x80 && command[1] == kInsPrivateOperation;
+}
+
+std::string formatCommand(int slot, std::span<const std::uint8_t> command) {
+  std::string line = slotPrefix(slot, ">");
+  if (!commandCarriesSecret(command) || command.size() <= kHeaderLen + 1) {
+    appendHex(line, command);
+    return line;
+  }
+  appendHex(line, command.first(kLcAt + 1));
+  line += " [" + std::to_string(command.size() - kLcAt - 1) + " bytes masked]";
+  return line;
+}
+
+std::string formatResponse(int slot, std::span<const std::uint8_t> data, std::uint16_t sw,
+                           bool maskData) {
+  std::string line = slotPrefix(slot, "<");
+  if (maskData && !data.empty())
+    line += " [" + std::to_string(data.size()) + " bytes masked]";
+  else
+    appendHex(line, data);
+  char word[16];
+  std::snprintf(word, sizeof word, " SW=%04X", sw);
+  return line + word;
+}
+
+std::string formatNotCarried(int slot) { return slotPrefix(slot, "<") + " not carried"; }
+
+bool traceEnabled() {
+  const char* target = std::getenv(kTraceVariable);
+  return target != nullptr && *target != '\0';
+}
+
+void traceLine(const std::string& line) {
+  const char* target = std::getenv(kTraceVariable);
+  if (target == nullptr || *target == '\0') return;
+  const std::string text = line + "\n";
+  if (std::string_view(target) == "-") {
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+    return;
+  }
+  const int fd = ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  [[maybe_unused]] const ssize_t n = ::write(fd, text.data(), text.size());
+  ::close(fd);
+}
+
+}  // namespace dmcos

@@ -1,0 +1,337 @@
+/*
+ * norv_dal_tkp30.h - device abstraction layer for the TKP30 USB token.
+ *
+ * Every function returns a signed 32-bit result: 0 for success, a negative
+ * NORV_DAL_ERR_* code, the number of PIN tries left (1..14) from the PIN
+ * calls, or a raw card status word from NORV_DAL_FormatDevice.
+ * NORV_DAL_GetErrMsg turns any result into a GBK message.
+ *
+ * Plain C: compiles as C99 and as C++.
+ *
+ * The session no-ops are exported on Windows under the decorated names
+ * "_NORV_DAL_InitializeEx@4" and "_NORV_DAL_FinalizeEx@4" (see the .def
+ * file of the Windows build). An ELF linker reads '@' in a symbol name as
+ * a symbol version, so on Linux the one routine is exported under the
+ * undecorated names NORV_DAL_InitializeEx and NORV_DAL_FinalizeEx.
+ */
+#ifndef NORV_DAL_TKP30_H
+#define NORV_DAL_TKP30_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define NORV_DAL_API __declspec(dllimport)
+#define NORV_DAL_CALL __stdcall
+#elif defined(__GNUC__)
+#define NORV_DAL_API __attribute__((visibility("default")))
+#define NORV_DAL_CALL
+#else
+#define NORV_DAL_API
+#define NORV_DAL_CALL
+#endif
+
+/* ---- Error codes ------------------------------------------------------ */
+#define NORV_DAL_OK                       0
+#define NORV_DAL_ERR_PARAM             (-500)
+#define NORV_DAL_ERR_SYNC              (-191)
+#define NORV_DAL_ERR_CREATE_SYNC       (-190)
+#define NORV_DAL_ERR_GEN_RAND          (-180)
+#define NORV_DAL_ERR_SSF33             (-165)
+#define NORV_DAL_ERR_CIPHERTEXT        (-164)
+#define NORV_DAL_ERR_CIPHER_MODE       (-163)
+#define NORV_DAL_ERR_CREATE_SYM_KEY    (-162)
+#define NORV_DAL_ERR_RSA               (-161)
+#define NORV_DAL_ERR_DATA_LEN          (-160)
+#define NORV_DAL_ERR_GEN_KEY_PAIR      (-151)
+#define NORV_DAL_ERR_MODULUS_LEN       (-150)
+#define NORV_DAL_ERR_DELETE_FILE       (-130)
+#define NORV_DAL_ERR_FILE_DELETED      (-129)
+#define NORV_DAL_ERR_READ_FILE         (-128)
+#define NORV_DAL_ERR_WRITE_FILE        (-127)
+#define NORV_DAL_ERR_WRITE_PIN         (-126)
+#define NORV_DAL_ERR_WRITE_KEY_FILE    (-125)
+#define NORV_DAL_ERR_CREATE_KEY_FILE   (-124)
+#define NORV_DAL_ERR_CREATE_FILE       (-123)
+#define NORV_DAL_ERR_WRITE             (-122)
+#define NORV_DAL_ERR_CLEAR_FORMAT      (-120)
+#define NORV_DAL_ERR_LOGOUT            (-115)
+#define NORV_DAL_ERR_LOGIN             (-114)
+#define NORV_DAL_ERR_CHANGE_PIN        (-113)
+#define NORV_DAL_ERR_UNLOCK_PIN        (-112)
+#define NORV_DAL_ERR_VERIFY_PIN        (-111)
+#define NORV_DAL_ERR_UNLOCK_SUPER_PIN  (-110)
+#define NORV_DAL_ERR_OTHER             (-105)
+#define NORV_DAL_ERR_RESET_DEVICE      (-102)
+#define NORV_DAL_ERR_OPEN_DEVICE       (-101)
+#define NORV_DAL_ERR_NO_DEVICE         (-100)
+#define NORV_DAL_ERR_NOT_SUPPORTED      (-10)
+#define NORV_DAL_ERR_SUPER_PIN_LOCKED    (-2)
+#define NORV_DAL_ERR_USER_PIN_LOCKED     (-1)
+
+/* Login types. */
+#define NORV_DAL_LOGIN_SUPER 1
+#define NORV_DAL_LOGIN_USER  2
+
+/* Cipher modes: 2 is CBC; ECB is 1 for the software block ciphers and
+ * any value other than 2 for SSF33. encFlag 1 encrypts (SSF33 only). */
+#define NORV_DAL_MODE_ECB 1
+#define NORV_DAL_MODE_CBC 2
+
+/* A buffer for NORV_DAL_GetErrMsg holds at least this many bytes. */
+#define NORV_DAL_ERRMSG_SIZE 30
+
+/* ---- Opaque types ----------------------------------------------------- */
+typedef struct SSF33Ctx SSF33Ctx;
+typedef struct DesCtx DesCtx;
+typedef struct Rc2Ctx Rc2Ctx;
+typedef struct Rc4Ctx Rc4Ctx;
+typedef struct NORV_DAL_MUTEX NORV_DAL_MUTEX;
+
+/* ---- Session (token open and close) ----------------------------------- */
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Initialize(void);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Finalize(void);
+/* One no-op routine under two names: always 0, touches nothing. */
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_InitializeEx(int32_t reserved);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_FinalizeEx(int32_t reserved);
+
+/* ---- Messages, function table, lock ----------------------------------- */
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_GetErrMsg(int32_t code, char *msg);
+struct NORV_DAL_FUNCTION_LIST;
+NORV_DAL_API int32_t NORV_DAL_CALL
+NORV_DAL_GetFunctionList(struct NORV_DAL_FUNCTION_LIST *pFunctionList);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_CreateMutex(NORV_DAL_MUTEX **ppMutex);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_LockMutex(NORV_DAL_MUTEX *pMutex);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_UnLockMutex(NORV_DAL_MUTEX *pMutex);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DestroyMutex(NORV_DAL_MUTEX *pMutex);
+
+/* ---- PINs ------------------------------------------------------------- */
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Login(int32_t loginType,
+                                                  const uint8_t *pin,
+                                                  int32_t pinLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Logout(int32_t loginType);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_IsLogin(int32_t loginType,
+                                                    int32_t *isLogin);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_ChangePin(int32_t loginType,
+                                                      const uint8_t *oldPin,
+                                                      int32_t oldPinLen,
+                                                      const uint8_t *newPin,
+                                                      int32_t newPinLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_UnlockPin(const uint8_t *superPin,
+                                                      int32_t superPinLen,
+                                                      const uint8_t *newUserPin,
+                                                      int32_t newUserPinLen);
+
+/* ---- Card file system ------------------------------------------------- */
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_FormatDevice(const uint8_t *superPin,
+                                                         int32_t superPinLen,
+                                                         const uint8_t *userPin,
+                                                         int32_t userPinLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_GetFreeSpace(int32_t reserved);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_CreateGlobalInfoFile(int32_t size);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_ReadGlobalInfoFile(int32_t offset,
+                                                               int32_t length,
+                                                               uint8_t *data);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_WriteGlobalInfoFile(int32_t offset,
+                                                                int32_t length,
+                                                                const uint8_t *data);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_CreateUsrDataFile(int32_t fileType,
+                                                              int32_t index,
+                                                              int32_t size,
+                                                              int32_t readAccess,
+                                                              int32_t writeAccess);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_ReadUsrDataFile(int32_t fileType,
+                                                            int32_t index,
+                                                            int32_t offset,
+                                                            int32_t length,
+                                                            uint8_t *data);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_WriteUsrDataFile(int32_t fileType,
+                                                             int32_t index,
+                                                             int32_t offset,
+                                                             int32_t length,
+                                                             const uint8_t *data);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DeleteUsrDataFile(int32_t fileType,
+                                                              int32_t index);
+
+/* ---- RSA -------------------------------------------------------------- */
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_GenRsaKeyPair(int32_t modulusLen,
+                                                          int32_t *pubKeyId,
+                                                          int32_t *priKeyId);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_GetPublicKey(int32_t pubKeyId,
+                                                         uint8_t *pubKey,
+                                                         int32_t *pubKeyLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_ImportRsaKeyPair(
+    int32_t reserved1, const uint8_t *modulus, int32_t reserved2,
+    const uint8_t *prime1, const uint8_t *prime2, const uint8_t *exponent1,
+    const uint8_t *exponent2, const uint8_t *coefficient, int32_t *pubKeyId,
+    int32_t *priKeyId);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_RsaPrivateKeyRaw(int32_t priKeyId,
+                                                             const uint8_t *inData,
+                                                             int32_t inDataLen,
+                                                             uint8_t *outData,
+                                                             int32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_GenRand(int32_t randLen,
+                                                    uint8_t *randData);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_RsaPublicKeyRaw(const uint8_t *n,
+                                                            uint32_t nLen,
+                                                            const uint8_t *inData,
+                                                            int32_t inDataLen,
+                                                            uint8_t *outData,
+                                                            int32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Pkcs1RsaPublicKeyEnc(
+    const uint8_t *n, uint32_t nLen, const uint8_t *inData, int32_t inDataLen,
+    uint8_t *outData, int32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Pkcs1RsaPublicKeyDec(
+    const uint8_t *n, uint32_t nLen, const uint8_t *inData, int32_t inDataLen,
+    uint8_t *outData, int32_t *outDataLen);
+
+/* ---- Cipher contexts: one shape for every family ----------------------- */
+#define NORV_DAL_CIPHER_FAMILY(Prefix, Ctx)                                   \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##AcquireContext(        \
+      const uint8_t *key, int32_t keyLen, const uint8_t *iv, int32_t mode,     \
+      int32_t encFlag, Ctx **ppCtx);                                           \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##EncUpdate(             \
+      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
+      uint32_t *outDataLen);                                                   \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##EncFinal(              \
+      Ctx *pCtx, uint8_t *outData, uint32_t *outDataLen);                      \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##Encrypt(               \
+      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
+      uint32_t *outDataLen);                                                   \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##DecUpdate(             \
+      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
+      uint32_t *outDataLen);                                                   \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##DecFinal(              \
+      Ctx *pCtx, uint8_t *outData, uint32_t *outDataLen);                      \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##Decrypt(               \
+      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
+      uint32_t *outDataLen);                                                   \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##MacUpdate(             \
+      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen);                   \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##MacFinal(              \
+      Ctx *pCtx, uint8_t *mac, uint32_t macLen);                               \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##Mac(                   \
+      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *mac,      \
+      uint32_t macLen);                                                        \
+  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##ReleaseCtx(Ctx *pCtx);
+
+/* SSF33 on the token (key loaded by the acquire call). */
+NORV_DAL_CIPHER_FAMILY(SSF33, SSF33Ctx)
+/* DES (8-byte key), two-key (16) and three-key (24) triple DES. */
+NORV_DAL_CIPHER_FAMILY(Des, DesCtx)
+/* RC2, effective key length 8 * keyLen bits. */
+NORV_DAL_CIPHER_FAMILY(Rc2, Rc2Ctx)
+
+/* RC4: encryption and decryption are the same call. */
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4AcquireContext(
+    const uint8_t *key, int32_t keyLen, const uint8_t *iv, int32_t mode,
+    int32_t encFlag, Rc4Ctx **ppCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4Update(Rc4Ctx *pCtx,
+                                                      const uint8_t *inData,
+                                                      uint32_t inDataLen,
+                                                      uint8_t *outData,
+                                                      uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4Final(Rc4Ctx *pCtx,
+                                                     uint8_t *outData,
+                                                     uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4ReleaseCtx(Rc4Ctx *pCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4Encrypt(Rc4Ctx *pCtx,
+                                                       const uint8_t *inData,
+                                                       uint32_t inDataLen,
+                                                       uint8_t *outData,
+                                                       uint32_t *outDataLen);
+
+/* ---- Function table: 69 entries in this exact order -------------------- */
+typedef struct NORV_DAL_FUNCTION_LIST {
+  int32_t (NORV_DAL_CALL *Initialize)(void);
+  int32_t (NORV_DAL_CALL *Finalize)(void);
+  int32_t (NORV_DAL_CALL *FormatDevice)(const uint8_t *, int32_t, const uint8_t *, int32_t);
+  int32_t (NORV_DAL_CALL *GetFreeSpace)(int32_t);
+  int32_t (NORV_DAL_CALL *Login)(int32_t, const uint8_t *, int32_t);
+  int32_t (NORV_DAL_CALL *Logout)(int32_t);
+  int32_t (NORV_DAL_CALL *IsLogin)(int32_t, int32_t *);
+  int32_t (NORV_DAL_CALL *ChangePin)(int32_t, const uint8_t *, int32_t, const uint8_t *, int32_t);
+  int32_t (NORV_DAL_CALL *UnlockPin)(const uint8_t *, int32_t, const uint8_t *, int32_t);
+  int32_t (NORV_DAL_CALL *CreateGlobalInfoFile)(int32_t);
+  int32_t (NORV_DAL_CALL *ReadGlobalInfoFile)(int32_t, int32_t, uint8_t *);
+  int32_t (NORV_DAL_CALL *WriteGlobalInfoFile)(int32_t, int32_t, const uint8_t *);
+  int32_t (NORV_DAL_CALL *CreateUsrDataFile)(int32_t, int32_t, int32_t, int32_t, int32_t);
+  int32_t (NORV_DAL_CALL *ReadUsrDataFile)(int32_t, int32_t, int32_t, int32_t, uint8_t *);
+  int32_t (NORV_DAL_CALL *WriteUsrDataFile)(int32_t, int32_t, int32_t, int32_t, const uint8_t *);
+  int32_t (NORV_DAL_CALL *DeleteUsrDataFile)(int32_t, int32_t);
+  int32_t (NORV_DAL_CALL *GenRsaKeyPair)(int32_t, int32_t *, int32_t *);
+  int32_t (NORV_DAL_CALL *GetPublicKey)(int32_t, uint8_t *, int32_t *);
+  int32_t (NORV_DAL_CALL *ImportRsaKeyPair)(int32_t, const uint8_t *, int32_t, const uint8_t *,
+                                            const uint8_t *, const uint8_t *, const uint8_t *,
+                                            const uint8_t *, int32_t *, int32_t *);
+  int32_t (NORV_DAL_CALL *RsaPrivateKeyRaw)(int32_t, const uint8_t *, int32_t, uint8_t *, int32_t *);
+  int32_t (NORV_DAL_CALL *RsaPublicKeyRaw)(const uint8_t *, uint32_t, const uint8_t *, int32_t,
+                                           uint8_t *, int32_t *);
+  int32_t (NORV_DAL_CALL *Pkcs1RsaPublicKeyEnc)(const uint8_t *, uint32_t, const uint8_t *, int32_t,
+                                                uint8_t *, int32_t *);
+  int32_t (NORV_DAL_CALL *Pkcs1RsaPublicKeyDec)(const uint8_t *, uint32_t, const uint8_t *, int32_t,
+                                                uint8_t *, int32_t *);
+  int32_t (NORV_DAL_CALL *DesAcquireContext)(const uint8_t *, int32_t, const uint8_t *, int32_t,
+                                             int32_t, DesCtx **);
+  int32_t (NORV_DAL_CALL *DesEncUpdate)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *DesEncFinal)(DesCtx *, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *DesReleaseCtx)(DesCtx *);
+  int32_t (NORV_DAL_CALL *DesEncrypt)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *DesDecUpdate)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *DesDecFinal)(DesCtx *, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *DesDecrypt)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *DesMacUpdate)(DesCtx *, const uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *DesMacFinal)(DesCtx *, uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *DesMac)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *Rc2AcquireContext)(const uint8_t *, int32_t, const uint8_t *, int32_t,
+                                             int32_t, Rc2Ctx **);
+  int32_t (NORV_DAL_CALL *Rc2EncUpdate)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc2EncFinal)(Rc2Ctx *, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc2ReleaseCtx)(Rc2Ctx *);
+  int32_t (NORV_DAL_CALL *Rc2Encrypt)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc2DecUpdate)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc2DecFinal)(Rc2Ctx *, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc2Decrypt)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc2MacUpdate)(Rc2Ctx *, const uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *Rc2MacFinal)(Rc2Ctx *, uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *Rc2Mac)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *Rc4AcquireContext)(const uint8_t *, int32_t, const uint8_t *, int32_t,
+                                             int32_t, Rc4Ctx **);
+  int32_t (NORV_DAL_CALL *Rc4Update)(Rc4Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc4Final)(Rc4Ctx *, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *Rc4ReleaseCtx)(Rc4Ctx *);
+  int32_t (NORV_DAL_CALL *Rc4Encrypt)(Rc4Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *SSF33AcquireContext)(const uint8_t *, int32_t, const uint8_t *, int32_t,
+                                               int32_t, SSF33Ctx **);
+  int32_t (NORV_DAL_CALL *SSF33EncUpdate)(SSF33Ctx *, const uint8_t *, uint32_t, uint8_t *,
+                                          uint32_t *);
+  int32_t (NORV_DAL_CALL *SSF33EncFinal)(SSF33Ctx *, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *SSF33ReleaseCtx)(SSF33Ctx *);
+  int32_t (NORV_DAL_CALL *SSF33Encrypt)(SSF33Ctx *, const uint8_t *, uint32_t, uint8_t *,
+                                        uint32_t *);
+  int32_t (NORV_DAL_CALL *SSF33DecUpdate)(SSF33Ctx *, const uint8_t *, uint32_t, uint8_t *,
+                                          uint32_t *);
+  int32_t (NORV_DAL_CALL *SSF33DecFinal)(SSF33Ctx *, uint8_t *, uint32_t *);
+  int32_t (NORV_DAL_CALL *SSF33Decrypt)(SSF33Ctx *, const uint8_t *, uint32_t, uint8_t *,
+                                        uint32_t *);
+  int32_t (NORV_DAL_CALL *SSF33MacUpdate)(SSF33Ctx *, const uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *SSF33MacFinal)(SSF33Ctx *, uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *SSF33Mac)(SSF33Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t);
+  int32_t (NORV_DAL_CALL *GenRand)(int32_t, uint8_t *);
+  int32_t (NORV_DAL_CALL *GetErrMsg)(int32_t, char *);
+  int32_t (NORV_DAL_CALL *CreateMutex)(NORV_DAL_MUTEX **);
+  int32_t (NORV_DAL_CALL *LockMutex)(NORV_DAL_MUTEX *);
+  int32_t (NORV_DAL_CALL *UnLockMutex)(NORV_DAL_MUTEX *);
+  int32_t (NORV_DAL_CALL *DestroyMutex)(NORV_DAL_MUTEX *);
+  int32_t (NORV_DAL_CALL *InitializeEx)(int32_t);
+  int32_t (NORV_DAL_CALL *FinalizeEx)(int32_t);
+} NORV_DAL_FUNCTION_LIST;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* NORV_DAL_TKP30_H */

@@ -1,0 +1,61 @@
+#include "device/exchange.h"
+
+#include <openssl/crypto.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "device/apdu.h"
+#include "device/session.h"
+#include "dmcos.h"
+
+namespace dal {
+namespace {
+
+constexpr std::uint8_t kGetResponse[] = {0x00, 0xC0, 0x00, 0x00};
+
+std::int32_t transmit(std::span<const std::uint8_t> command, ResponseBuffer& response) {
+  int sw = 0;
+  const int carried = APDU_UK(DalDeviceIndex(), command.data(), static_cast<int>(command.size()),
+                              response.bytes.data(), static_cast<int>(response.bytes.size()), &sw);
+  return carried ? sw : 0;
+}
+
+std::int32_t CosGetResponse(ResponseBuffer& response, std::uint8_t le) {
+  std::memset(response.bytes.data(), 0, 4);
+  Apdu command(kGetResponse[0], kGetResponse[1], kGetResponse[2], kGetResponse[3]);
+  command.le(le);
+  const std::int32_t sw = transmit(command.bytes(), response);
+  if (sw == 0) std::fputs("Send GetResponse Data Error\n", stdout);
+  return sw;
+}
+
+}  // namespace
+
+std::size_t ResponseBuffer::delivered() const {
+  const std::size_t n = (std::size_t{bytes[0]} << 8) | bytes[1];
+  return n > kMaxResponseData ? kMaxResponseData : n;
+}
+
+ResponseBuffer::~ResponseBuffer() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+
+std::int32_t CosExchange(std::span<const std::uint8_t> command, ResponseBuffer& response,
+                         std::int32_t& responseLength) {
+  const std::int32_t sw = transmit(command, response);
+  if (sw == 0 || (sw >> 8) != 0x61) return sw;
+  const auto sw2 = static_cast<std::uint8_t>(sw & 0xFF);
+  const std::int32_t final = CosGetResponse(response, sw2);
+  if (final == kSwSuccess) responseLength = sw2 + 2;
+  return final;
+}
+
+std::int32_t CosExchange(std::span<const std::uint8_t> command, ResponseBuffer& response) {
+  std::int32_t unused = 0;
+  return CosExchange(command, response, unused);
+}
+
+std::int32_t DalApduDirect(std::span<const std::uint8_t> command, ResponseBuffer& response) {
+  return transmit(command, response);
+}
+
+}  // namespace dal
