@@ -1,0 +1,63 @@
+#include "support/e2e_token.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "norv_dal_tkp30.h"
+#include "tkp30emu/token.h"
+
+namespace e2e {
+namespace {
+
+std::string tempRoot() {
+  const char* root = std::getenv("TKP30_TEST_TMP");
+  return root && *root ? root : std::filesystem::temp_directory_path().string();
+}
+
+bool t0Requested() {
+  const char* t0 = std::getenv("TKP30_E2E_T0");
+  return t0 && std::string(t0) == "1";
+}
+
+}  // namespace
+
+void TokenTest::SetUp() {
+  if (const char* slots = std::getenv("TKP30_E2E_SLOTS"); slots && *slots) {
+    ::setenv("TKP30_SLOTS", slots, 1);
+    return;
+  }
+  std::filesystem::create_directories(tempRoot());
+  std::string pattern = tempRoot() + "/e2e-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  dir_ = pattern;
+  imagePath_ = dir_ + "/token.img";
+  if (t0Requested()) {
+    std::string error;
+    ASSERT_TRUE(tkp30emu::setTokenOptions(imagePath_, tkp30emu::TokenOptions{true}, error))
+        << error;
+  }
+  ::setenv("TKP30_SLOTS", ("emu:" + imagePath_).c_str(), 1);
+}
+
+void TokenTest::TearDown() {
+  NORV_DAL_Finalize();
+  if (!dir_.empty()) {
+    tkp30emu::powerCycleToken(imagePath_);  // drops the token's shared volatile state
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+}
+
+void TokenTest::format() {
+  ASSERT_EQ(NORV_DAL_FormatDevice(kSuperPin.data(), static_cast<int32_t>(kSuperPin.size()),
+                                  kUserPin.data(), static_cast<int32_t>(kUserPin.size())),
+            0);
+}
+
+void TokenTest::powerCycle() {
+  if (emulated()) tkp30emu::powerCycleToken(imagePath_);
+}
+
+}  // namespace e2e
