@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite:
+#   1. a normal build (g++, warnings as errors) and every CTest test,
+#   2. an AddressSanitizer + UndefinedBehaviorSanitizer build (clang) and
+#      every CTest test again,
+#   3. the PC/SC suite through pcscd and the virtual card,
+#   4. the fuzz targets for a bounded time.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+jobs="$(nproc)"
+"$root/scripts/deps.sh"
+
+step() { printf '\n==== %s ====\n' "$*"; }
+
+step "normal build"
+"$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd "$root/build" && ctest -j "$jobs" --output-on-failure --timeout 600)
+
+step "sanitizer build (ASan + UBSan, clang)"
+CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-asan" \
+  -DCMAKE_BUILD_TYPE=Debug -DNORV_SANITIZE=ON -DNORV_BUILD_BENCH=OFF
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest -j "$jobs" --output-on-failure --timeout 900)
+
+if [[ -x "$root/tests/pcsc/run_pcsc_suite.sh" ]]; then
+  step "PC/SC suite"
+  "$root/tests/pcsc/run_pcsc_suite.sh" "$root/build"
+fi
+
+if [[ -x "$root/fuzz/run_fuzz.sh" ]]; then
+  step "fuzz smoke run"
+  "$root/fuzz/run_fuzz.sh" "$root/build-fuzz"
+fi
