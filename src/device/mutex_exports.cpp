@@ -1,7 +1,4 @@
 // The named lock offered to callers; the library itself never takes it.
-#include <new>
-
-#include "device/export_guard.h"
 #include "device/log.h"
 #include "device/named_lock.h"
 #include "norv_dal_tkp30.h"
@@ -18,8 +15,10 @@ extern "C" {
 
 NORV_DAL_API int32_t NORV_DAL_CreateMutex(NORV_DAL_MUTEX** ppMutex) {
   if (ppMutex == nullptr) return NORV_DAL_ERR_PARAM;
-  auto* handle = new (std::nothrow) NORV_DAL_MUTEX;
-  if (handle == nullptr) {
+  NORV_DAL_MUTEX* handle = nullptr;
+  try {
+    handle = new NORV_DAL_MUTEX;
+  } catch (...) {
     DAL_LOG("******>malloc");
     return NORV_DAL_ERR_CREATE_SYNC;
   }

@@ -17,6 +17,7 @@ struct State {
   std::deque<Answer> script;
   std::map<std::size_t, Answer> failures;
   Answer fallback;
+  std::function<Answer(const Bytes&)> responder;
   std::vector<Bytes> commands;
   std::vector<int> opens, closesCalled, slots, capacities;
 };
@@ -30,7 +31,8 @@ Answer nextAnswer() {
     if (!g_state.script.empty()) g_state.script.pop_front();
     return it->second;
   }
-  if (g_state.script.empty()) return g_state.fallback;
+  if (g_state.script.empty())
+    return g_state.responder ? g_state.responder(g_state.commands.back()) : g_state.fallback;
   Answer a = g_state.script.front();
   g_state.script.pop_front();
   return a;
@@ -59,6 +61,10 @@ void pushNotCarried() { push(Answer{0, {}, false}); }
 void setDefault(Answer answer) {
   std::lock_guard lock(g_mutex);
   g_state.fallback = std::move(answer);
+}
+void setResponder(std::function<Answer(const Bytes&)> responder) {
+  std::lock_guard lock(g_mutex);
+  g_state.responder = std::move(responder);
 }
 void failCommand(std::size_t k, Answer answer) {
   std::lock_guard lock(g_mutex);

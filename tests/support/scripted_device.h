@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -28,6 +29,9 @@ void push(Answer answer);  // the answer to the next unanswered command
 void pushSw(std::uint16_t sw, Bytes data = {});
 void pushNotCarried();
 void setDefault(Answer answer);  // answer when the script is exhausted
+// Answers unscripted commands by calling `responder` (for example an
+// emulated card) instead of the default answer; an empty one clears it.
+void setResponder(std::function<Answer(const Bytes&)> responder);
 
 // Fail command number k (1-based, counting from the last reset) this way.
 void failCommand(std::size_t k, Answer answer);
