@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "norv_dal_tkp30.h"
+#include "support/e2e_pcsc_reset.h"
 #include "tkp30emu/token.h"
 
 namespace e2e {
@@ -44,7 +45,8 @@ void TokenTest::SetUp() {
 void TokenTest::TearDown() {
   NORV_DAL_Finalize();
   if (!dir_.empty()) {
-    tkp30emu::powerCycleToken(imagePath_);  // drops the token's shared volatile state
+    std::string ignoredError;
+    tkp30emu::powerCycleToken(imagePath_, ignoredError);  // drops the token's shared volatile state
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
@@ -57,7 +59,13 @@ void TokenTest::format() {
 }
 
 void TokenTest::powerCycle() {
-  if (emulated()) tkp30emu::powerCycleToken(imagePath_);
+  if (emulated()) {
+    std::string error;
+    ASSERT_TRUE(tkp30emu::powerCycleToken(imagePath_, error)) << error;
+    return;
+  }
+  const char* slots = std::getenv("TKP30_SLOTS");
+  ASSERT_TRUE(slots && resetPcscCard(slots)) << "cannot reset the card of a pcsc: slot";
 }
 
 }  // namespace e2e
