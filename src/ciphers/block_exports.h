@@ -1,0 +1,88 @@
+// The bodies of the exported calls of the 8-byte block families: check
+// the caller's pointers, bind the engine to the context, run the call and
+// map its result with the family's error map. `Cipher` is the family's
+// BlockCipher (DesBlock, Rc2Block).
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "ciphers/block_engine.h"
+#include "ciphers/cipher_result.h"
+#include "device/export_guard.h"
+#include "norv_dal_tkp30.h"
+
+namespace dal::ciphers {
+
+inline bool inputValid(const std::uint8_t* in, std::uint32_t inLen) {
+  return in != nullptr || inLen == 0;
+}
+
+// Runs `call(engine)` on the context's engine and maps the result.
+template <typename Cipher, typename Call>
+std::int32_t withEngine(typename Cipher::Context& ctx, const ErrorMap& map, Call call) {
+  Cipher cipher(ctx);
+  BlockEngine engine(cipher, cipher.state());
+  return mapResult(call(engine), map);
+}
+
+// Update and one-shot calls: input in, output and its count out.
+template <typename Cipher, typename Member>
+std::int32_t streamCall(typename Cipher::Context* ctx, const std::uint8_t* in, std::uint32_t inLen,
+                        std::uint8_t* out, std::uint32_t* outLen, const ErrorMap& map,
+                        Member member) {
+  return guarded([&] {
+    if (ctx == nullptr || out == nullptr || outLen == nullptr || !inputValid(in, inLen))
+      return NORV_DAL_ERR_PARAM;
+    return withEngine<Cipher>(*ctx, map, [&](BlockEngine& engine) {
+      return (engine.*member)(std::span(in, inLen), out, *outLen);
+    });
+  });
+}
+
+// Final calls: output and its count out.
+template <typename Cipher, typename Member>
+std::int32_t finalCall(typename Cipher::Context* ctx, std::uint8_t* out, std::uint32_t* outLen,
+                       const ErrorMap& map, Member member) {
+  return guarded([&] {
+    if (ctx == nullptr || out == nullptr || outLen == nullptr) return NORV_DAL_ERR_PARAM;
+    return withEngine<Cipher>(*ctx, map,
+                              [&](BlockEngine& engine) { return (engine.*member)(out, *outLen); });
+  });
+}
+
+template <typename Cipher>
+std::int32_t macUpdateCall(typename Cipher::Context* ctx, const std::uint8_t* in,
+                           std::uint32_t inLen, const ErrorMap& map) {
+  return guarded([&] {
+    if (ctx == nullptr || !inputValid(in, inLen)) return NORV_DAL_ERR_PARAM;
+    return withEngine<Cipher>(
+        *ctx, map, [&](BlockEngine& engine) { return engine.macUpdate(std::span(in, inLen)); });
+  });
+}
+
+template <typename Cipher>
+std::int32_t macFinalCall(typename Cipher::Context* ctx, std::uint8_t* mac, std::uint32_t macLen,
+                          const ErrorMap& map) {
+  return guarded([&] {
+    if (ctx == nullptr || mac == nullptr) return NORV_DAL_ERR_PARAM;
+    return withEngine<Cipher>(*ctx, map,
+                              [&](BlockEngine& engine) { return engine.macFinal(mac, macLen); });
+  });
+}
+
+template <typename Cipher>
+std::int32_t macCall(typename Cipher::Context* ctx, const std::uint8_t* in, std::uint32_t inLen,
+                     std::uint8_t* mac, std::uint32_t macLen, const ErrorMap& map) {
+  return guarded([&] {
+    if (ctx == nullptr || mac == nullptr || !inputValid(in, inLen)) return NORV_DAL_ERR_PARAM;
+    return withEngine<Cipher>(*ctx, map, [&](BlockEngine& engine) {
+      // A MAC length the final would refuse is refused before any input is absorbed.
+      if (macLen > kBlockSize) return kBadLength;
+      const std::int32_t rv = engine.macUpdate(std::span(in, inLen));
+      return rv != kOk ? rv : engine.macFinal(mac, macLen);
+    });
+  });
+}
+
+}  // namespace dal::ciphers

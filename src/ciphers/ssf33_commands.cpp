@@ -1,0 +1,57 @@
+#include "ciphers/ssf33_commands.h"
+
+#include <algorithm>
+
+#include "device/apdu.h"
+#include "device/exchange.h"
+
+namespace dal::ssf33 {
+namespace {
+
+constexpr std::uint8_t kCla = 0x80;
+constexpr std::uint8_t kInsLoadKey = 0xC2;
+constexpr std::uint8_t kInsCipherBlock = 0xC4;
+constexpr std::uint8_t kInsEnd = 0xC6;
+constexpr std::uint8_t kLoadKeyP2 = 0x08;
+constexpr std::uint8_t kP1Always = 0x40;
+constexpr std::uint8_t kP1Cbc = 0x01;
+constexpr std::uint8_t kP1Decrypt = 0x80;
+// CLA INS P1 P2 Lc and one block: the Le byte after them is not counted.
+constexpr std::size_t kCipherBlockCommandLen = 5 + kBlockSize;
+
+std::uint8_t loadKeyP1(bool cbc, bool encrypt) {
+  std::uint8_t p1 = kP1Always;
+  if (cbc) p1 |= kP1Cbc;
+  if (!encrypt) p1 |= kP1Decrypt;
+  return p1;
+}
+
+}  // namespace
+
+std::int32_t CosSsf33LoadKey(std::span<const std::uint8_t> key, std::span<const std::uint8_t> iv,
+                             bool cbc, bool encrypt) {
+  Apdu command(kCla, kInsLoadKey, loadKeyP1(cbc, encrypt), kLoadKeyP2);
+  command.append(key).append(iv);
+  ResponseBuffer response;
+  return CosExchange(command.bytes(), response);
+}
+
+BlockAnswer CosSsf33CipherBlock(std::span<const std::uint8_t, kBlockSize> in,
+                                std::span<std::uint8_t, kBlockSize> out) {
+  Apdu command(kCla, kInsCipherBlock, 0x00, 0x00);
+  command.append(in).le(static_cast<std::uint8_t>(kBlockSize));
+  ResponseBuffer response;
+  const std::int32_t sw = CosExchange(command.bytes().first(kCipherBlockCommandLen), response);
+  const bool complete = sw == kSwSuccess && response.delivered() >= kBlockSize;
+  if (complete) std::copy_n(response.data(), kBlockSize, out.begin());
+  return {sw, complete};
+}
+
+void CosSsf33End() {
+  Apdu command(kCla, kInsEnd, 0x00, 0x00);
+  command.le(0x00);
+  ResponseBuffer response;
+  CosExchange(command.bytes(), response);
+}
+
+}  // namespace dal::ssf33
