@@ -188,42 +188,75 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Pkcs1RsaPublicKeyDec(
     const uint8_t *n, uint32_t nLen, const uint8_t *inData, int32_t inDataLen,
     uint8_t *outData, int32_t *outDataLen);
 
-/* ---- Cipher contexts: one shape for every family ----------------------- */
-#define NORV_DAL_CIPHER_FAMILY(Prefix, Ctx)                                   \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##AcquireContext(        \
-      const uint8_t *key, int32_t keyLen, const uint8_t *iv, int32_t mode,     \
-      int32_t encFlag, Ctx **ppCtx);                                           \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##EncUpdate(             \
-      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
-      uint32_t *outDataLen);                                                   \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##EncFinal(              \
-      Ctx *pCtx, uint8_t *outData, uint32_t *outDataLen);                      \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##Encrypt(               \
-      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
-      uint32_t *outDataLen);                                                   \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##DecUpdate(             \
-      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
-      uint32_t *outDataLen);                                                   \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##DecFinal(              \
-      Ctx *pCtx, uint8_t *outData, uint32_t *outDataLen);                      \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##Decrypt(               \
-      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *outData,  \
-      uint32_t *outDataLen);                                                   \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##MacUpdate(             \
-      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen);                   \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##MacFinal(              \
-      Ctx *pCtx, uint8_t *mac, uint32_t macLen);                               \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##Mac(                   \
-      Ctx *pCtx, const uint8_t *inData, uint32_t inDataLen, uint8_t *mac,      \
-      uint32_t macLen);                                                        \
-  NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_##Prefix##ReleaseCtx(Ctx *pCtx);
+/* ---- Cipher contexts ---------------------------------------------------
+ * Every family has the same call shapes: acquire, update, final, one-shot,
+ * MAC update, MAC final, one-shot MAC, release. mode 2 is CBC. */
 
 /* SSF33 on the token (key loaded by the acquire call). */
-NORV_DAL_CIPHER_FAMILY(SSF33, SSF33Ctx)
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33AcquireContext(const uint8_t *key, int32_t keyLen,
+    const uint8_t *iv, int32_t mode, int32_t encFlag, SSF33Ctx **ppCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33EncUpdate(SSF33Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33EncFinal(SSF33Ctx *pCtx, uint8_t *outData,
+    uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33Encrypt(SSF33Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33DecUpdate(SSF33Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33DecFinal(SSF33Ctx *pCtx, uint8_t *outData,
+    uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33Decrypt(SSF33Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33MacUpdate(SSF33Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33MacFinal(SSF33Ctx *pCtx, uint8_t *mac, uint32_t macLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33Mac(SSF33Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *mac, uint32_t macLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33ReleaseCtx(SSF33Ctx *pCtx);
+
 /* DES (8-byte key), two-key (16) and three-key (24) triple DES. */
-NORV_DAL_CIPHER_FAMILY(Des, DesCtx)
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesAcquireContext(const uint8_t *key, int32_t keyLen,
+    const uint8_t *iv, int32_t mode, int32_t encFlag, DesCtx **ppCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesEncUpdate(DesCtx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesEncFinal(DesCtx *pCtx, uint8_t *outData,
+    uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesEncrypt(DesCtx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesDecUpdate(DesCtx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesDecFinal(DesCtx *pCtx, uint8_t *outData,
+    uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesDecrypt(DesCtx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesMacUpdate(DesCtx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesMacFinal(DesCtx *pCtx, uint8_t *mac, uint32_t macLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesMac(DesCtx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *mac, uint32_t macLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesReleaseCtx(DesCtx *pCtx);
+
 /* RC2, effective key length 8 * keyLen bits. */
-NORV_DAL_CIPHER_FAMILY(Rc2, Rc2Ctx)
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2AcquireContext(const uint8_t *key, int32_t keyLen,
+    const uint8_t *iv, int32_t mode, int32_t encFlag, Rc2Ctx **ppCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2EncUpdate(Rc2Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2EncFinal(Rc2Ctx *pCtx, uint8_t *outData,
+    uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2Encrypt(Rc2Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2DecUpdate(Rc2Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2DecFinal(Rc2Ctx *pCtx, uint8_t *outData,
+    uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2Decrypt(Rc2Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *outData, uint32_t *outDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2MacUpdate(Rc2Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2MacFinal(Rc2Ctx *pCtx, uint8_t *mac, uint32_t macLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2Mac(Rc2Ctx *pCtx, const uint8_t *inData,
+    uint32_t inDataLen, uint8_t *mac, uint32_t macLen);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2ReleaseCtx(Rc2Ctx *pCtx);
 
 /* RC4: encryption and decryption are the same call. */
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4AcquireContext(

@@ -1,0 +1,51 @@
+// The emulator backend of the device library: a slot configured as
+// emu:<token image path> talks to the software token kept in that file.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "backend.h"
+#include "trace.h"
+#include "tkp30emu/token.h"
+
+namespace dmcos {
+namespace {
+
+class EmulatorBackend final : public Backend {
+ public:
+  explicit EmulatorBackend(std::string_view path) : path_(path) {}
+
+  bool open() override {
+    if (token_) return true;
+    if (path_.empty()) return false;
+    std::string error;
+    token_ = tkp30emu::openToken(path_, error);
+    // A damaged or foreign image keeps the slot closed; say why in the trace.
+    if (!token_) traceLine("emu: token " + path_ + " not opened: " + error);
+    return token_ != nullptr;
+  }
+
+  void close() override { token_.reset(); }
+
+  bool transmit(std::span<const std::uint8_t> command, Reply& reply) override {
+    if (!token_) return false;
+    const tkp30emu::Response r = token_->transmit(command);
+    const std::size_t n = std::min(r.len, reply.data.size());
+    std::memcpy(reply.data.data(), r.data.data(), n);
+    reply.len = n;
+    reply.sw = r.sw;
+    return true;
+  }
+
+ private:
+  std::string path_;
+  std::unique_ptr<tkp30emu::Token> token_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> makeEmulatorBackend(std::string_view imagePath) {
+  return std::make_unique<EmulatorBackend>(imagePath);
+}
+
+}  // namespace dmcos
