@@ -1,0 +1,40 @@
+#include "hex.h"
+
+#include <gtest/gtest.h>
+
+namespace tkp30 {
+namespace {
+
+TEST(Hex, PairsWithBlanksBetweenThemParse) {
+  const auto bytes = parseHex("de ad\nBE ef");
+  ASSERT_TRUE(bytes.has_value());
+  EXPECT_EQ(*bytes, (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
+  EXPECT_EQ(toHex(*bytes), "deadbeef");
+  EXPECT_EQ(parseHex("")->size(), 0u);
+}
+
+TEST(Hex, AnythingElseIsRefusedAndLeavesTheSecretUntouched) {
+  EXPECT_FALSE(parseHex("abc").has_value());   // odd number of digits
+  EXPECT_FALSE(parseHex("a bc").has_value());  // a blank inside a pair
+  EXPECT_FALSE(parseHex("0g").has_value());
+  EXPECT_FALSE(parseHex("0x11").has_value());
+
+  SecretBytes key;
+  ASSERT_TRUE(parseHex("0102", key));
+  EXPECT_FALSE(parseHex("01z2", key));
+  EXPECT_EQ(key.size(), 2u);
+  EXPECT_EQ(key.data()[1], 0x02);
+}
+
+TEST(SecretBytes, GrowingKeepsTheContent) {
+  SecretBytes bytes;
+  for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<std::uint8_t>(i));
+  ASSERT_EQ(bytes.size(), 300u);
+  EXPECT_EQ(bytes.data()[299], static_cast<std::uint8_t>(299));
+  bytes.resize(1000);
+  EXPECT_EQ(bytes.data()[0], 0);
+  EXPECT_EQ(bytes.data()[255], 255);
+}
+
+}  // namespace
+}  // namespace tkp30

@@ -1,0 +1,252 @@
+// tkp30 demo: the whole tour on a fresh emulated token in a temporary
+// folder, each step printed with its result.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cipher_stream.h"
+#include "commands.h"
+#include "digest.h"
+#include "gbk.h"
+#include "hex.h"
+#include "norv_dal_tkp30.h"
+#include "pkcs1_blocks.h"
+#include "token_layout.h"
+#include "token_select.h"
+#include "tool_error.h"
+
+namespace tkp30 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The demo token's PINs: it lives only for the demo, in a private folder.
+constexpr char kSuperPin[] = "11223344";
+constexpr char kUserPin[] = "123456";
+constexpr char kWrongPin[] = "000000";
+constexpr std::int32_t kFileType = 1;
+constexpr std::int32_t kFileIndex = 0;
+constexpr std::int32_t kFileSize = 64;
+constexpr std::int32_t kRandomBytes = 16;
+
+struct DemoOptions {};
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+bool isLoggedIn(std::int32_t type) {
+  std::int32_t flag = -1;
+  check(NORV_DAL_IsLogin(type, &flag), "ask for the login state");
+  return flag == 1;
+}
+
+void expect(bool condition, const std::string& what) {
+  if (!condition) throw Failure(what);
+}
+
+// A private folder that is removed with everything in it.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tkp30-demo.XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw Failure("cannot create a temporary folder");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string formatToken() {
+  check(NORV_DAL_FormatDevice(bytesOf(kSuperPin).data(), 8, bytesOf(kUserPin).data(), 6), "format");
+  return "super PIN and user PIN set";
+}
+
+std::string refuseWrongPin() {
+  const std::int32_t rv = NORV_DAL_Login(NORV_DAL_LOGIN_USER, bytesOf(kWrongPin).data(), 6);
+  expect(rv > 0, "a wrong PIN was not refused with the tries left");
+  return "refused: " + libraryMessage(rv);
+}
+
+std::string loginUser() {
+  check(NORV_DAL_Login(NORV_DAL_LOGIN_USER, bytesOf(kUserPin).data(), 6), "log in");
+  expect(isLoggedIn(NORV_DAL_LOGIN_USER), "the token does not report the login");
+  return "user PIN verified";
+}
+
+std::string userDataFile() {
+  const std::string text = "hello from the tkp30 demo";
+  check(NORV_DAL_CreateUsrDataFile(kFileType, kFileIndex, kFileSize, 1, 1), "create the file");
+  check(NORV_DAL_WriteUsrDataFile(kFileType, kFileIndex, 0, static_cast<std::int32_t>(text.size()),
+                                  bytesOf(text).data()),
+        "write the file");
+  std::string back(text.size(), '\0');
+  check(NORV_DAL_ReadUsrDataFile(kFileType, kFileIndex, 0, static_cast<std::int32_t>(back.size()),
+                                 reinterpret_cast<std::uint8_t*>(back.data())),
+        "read the file");
+  expect(back == text, "the file read back differs from what was written");
+  return "wrote and read back \"" + back + "\"";
+}
+
+struct KeyPair {
+  std::int32_t pubKeyId = 0;
+  std::int32_t priKeyId = 0;
+};
+
+std::string generateKeyPair(KeyPair& pair) {
+  check(NORV_DAL_GenRsaKeyPair(kRsaBits, &pair.pubKeyId, &pair.priKeyId), "generate a key pair");
+  return "1024-bit pair in slot " + std::to_string(pair.pubKeyId - kPublicKeyFileBase);
+}
+
+bool signatureMatches(std::span<const std::uint8_t> modulus,
+                      std::span<const std::uint8_t> signature,
+                      const std::vector<std::uint8_t>& expected) {
+  std::array<std::uint8_t, kModulusBytes> recovered{};
+  std::int32_t length = 0;
+  const std::int32_t rv = NORV_DAL_Pkcs1RsaPublicKeyDec(
+      modulus.data(), kModulusBytes, signature.data(), kModulusBytes, recovered.data(), &length);
+  return rv == NORV_DAL_OK && static_cast<std::size_t>(length) == expected.size() &&
+         std::equal(expected.begin(), expected.end(), recovered.begin());
+}
+
+std::string signAndVerify(const KeyPair& pair) {
+  const auto message = bytesOf("a message signed on the token");
+  const RsaBlock block = signatureBlock(sha256Of(message));
+  RsaBlock signature{};
+  std::int32_t length = 0;
+  check(NORV_DAL_RsaPrivateKeyRaw(pair.priKeyId, block.data(), kModulusBytes, signature.data(),
+                                  &length),
+        "sign");
+  std::array<std::uint8_t, kModulusBytes> modulus{};
+  check(NORV_DAL_GetPublicKey(pair.pubKeyId, modulus.data(), &length), "read the public key");
+  expect(signatureMatches(modulus, signature, sha256DigestInfo(sha256Of(message))),
+         "the software RSA rejects the token's signature");
+  expect(
+      !signatureMatches(modulus, signature, sha256DigestInfo(sha256Of(bytesOf("another message")))),
+      "the signature also matches another message");
+  return "SHA-256 signature accepted by the software RSA, refused for another message";
+}
+
+std::vector<std::uint8_t> runThrough(const CipherSpec& spec, Direction direction,
+                                     std::span<const std::uint8_t> in) {
+  const auto cipher = openCipher(spec, direction);
+  std::vector<std::uint8_t> out;
+  std::vector<std::uint8_t> piece;
+  cipher->update(in, piece);
+  out.insert(out.end(), piece.begin(), piece.end());
+  cipher->finish(piece);
+  out.insert(out.end(), piece.begin(), piece.end());
+  return out;
+}
+
+std::string roundTrip(Algorithm algorithm, std::string_view keyHex, std::string_view ivHex) {
+  CipherSpec spec;
+  spec.algorithm = algorithm;
+  parseHex(keyHex, spec.key);
+  spec.iv = *parseHex(ivHex);
+  const auto plain = bytesOf("Two blocks and a bit of plaintext for the round trip.");
+  const auto cipher = runThrough(spec, Direction::Encrypt, plain);
+  const auto back = runThrough(spec, Direction::Decrypt, cipher);
+  expect(!std::equal(plain.begin(), plain.end(), cipher.begin()),
+         "the ciphertext is the plaintext");
+  expect(std::equal(plain.begin(), plain.end(), back.begin(), back.end()),
+         "decryption did not give the plaintext back");
+  return std::to_string(plain.size()) + " bytes -> " + std::to_string(cipher.size()) +
+         " bytes (CBC) -> the same " + std::to_string(back.size()) + " bytes";
+}
+
+std::string randomBytes() {
+  std::array<std::uint8_t, kRandomBytes> first{};
+  std::array<std::uint8_t, kRandomBytes> second{};
+  check(NORV_DAL_GenRand(kRandomBytes, first.data()), "draw random bytes");
+  check(NORV_DAL_GenRand(kRandomBytes, second.data()), "draw random bytes");
+  expect(first != second, "two draws gave the same bytes");
+  return toHex(first);
+}
+
+std::string logout() {
+  check(NORV_DAL_Logout(NORV_DAL_LOGIN_USER), "log out");
+  expect(!isLoggedIn(NORV_DAL_LOGIN_USER), "the token still reports the login");
+  return "user PIN no longer logged in";
+}
+
+struct Step {
+  const char* title;
+  std::function<std::string()> run;
+};
+
+std::vector<Step> tour(KeyPair& pair) {
+  return {
+      {"format the token", formatToken},
+      {"log in with a wrong user PIN", refuseWrongPin},
+      {"log in with the user PIN", loginUser},
+      {"user data file round trip", userDataFile},
+      {"generate a key pair on the token", [&pair] { return generateKeyPair(pair); }},
+      {"sign on the token, verify in software", [&pair] { return signAndVerify(pair); }},
+      {"SSF33 round trip on the token",
+       [] {
+         return roundTrip(Algorithm::Ssf33, "00112233445566778899aabbccddeeff",
+                          "0f0e0d0c0b0a09080706050403020100");
+       }},
+      {"triple-DES round trip",
+       [] {
+         return roundTrip(Algorithm::TripleDes, "0123456789abcdeffedcba98765432100123456789abcdef",
+                          "1122334455667788");
+       }},
+      {"DES round trip",
+       [] { return roundTrip(Algorithm::Des, "133457799bbcdff1", "0001020304050607"); }},
+      {"random bytes from the token", randomBytes},
+      {"log out", logout},
+  };
+}
+
+bool runStep(std::size_t number, const Step& step) {
+  std::cout << std::to_string(number) << ". " << step.title << ": " << std::flush;
+  try {
+    std::cout << "ok - " << step.run() << "\n";
+    return true;
+  } catch (const LibraryError& e) {
+    std::cout << "FAILED - " << e.what() << ": " << libraryMessage(e.code()) << " (code "
+              << e.code() << ")\n";
+  } catch (const std::exception& e) {
+    std::cout << "FAILED - " << e.what() << "\n";
+  }
+  return false;
+}
+
+void demo(const DemoOptions&) {
+  const TempDir dir;
+  const std::string image = (dir.path() / "token.img").string();
+  selectEmulator(image);
+  std::cout << "tkp30 demo on a fresh emulated token: " << image << "\n";
+  KeyPair pair;
+  const auto steps = tour(pair);
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (!runStep(i + 1, steps[i]))
+      throw Failure("demo stopped at step " + std::to_string(i + 1) + " of " +
+                    std::to_string(steps.size()));
+  }
+  std::cout << "demo finished: all " << steps.size() << " steps did what they should\n";
+}
+
+}  // namespace
+
+void addDemoCommand(CLI::App& app, Action& action) {
+  auto* command = app.add_subcommand(
+      "demo", "Run the whole tour on a fresh emulated token in a temporary folder");
+  onRun(*command, action, std::make_shared<DemoOptions>(), demo);
+}
+
+}  // namespace tkp30

@@ -1,0 +1,49 @@
+// Commands on an emulated token image itself, beside the library.
+#include <sys/stat.h>
+
+#include <iostream>
+#include <string>
+
+#include "commands.h"
+#include "tkp30emu/token.h"
+#include "token_select.h"
+#include "tool_error.h"
+
+namespace tkp30 {
+namespace {
+
+struct EmuOptions {
+  std::string image;
+  const TokenChoice* choice = nullptr;
+};
+
+std::string imageOf(const EmuOptions& o) {
+  std::string image = o.image.empty() ? o.choice->emulatorImage : o.image;
+  if (image.empty())
+    throw UsageError("name the token image: emu power-cycle IMAGE, or --emulator IMAGE");
+  struct stat st {};
+  if (::stat(image.c_str(), &st) != 0) throw Failure("no token image at " + image);
+  return image;
+}
+
+void powerCycle(const EmuOptions& o) {
+  const std::string image = imageOf(o);
+  std::string error;
+  if (!tkp30emu::powerCycleToken(image, error))
+    throw Failure("power cycle of " + image + ": " + error);
+  std::cout << "token power-cycled: logins and cipher state cleared\n";
+}
+
+}  // namespace
+
+void addEmulatorCommands(CLI::App& app, Action& action, const TokenChoice& choice) {
+  auto o = std::make_shared<EmuOptions>();
+  o->choice = &choice;
+  auto* emu = app.add_subcommand("emu", "Act on an emulated token image");
+  emu->require_subcommand(1, 1);
+  auto* cycle = emu->add_subcommand("power-cycle", "Power the emulated token down and up");
+  cycle->add_option("image", o->image, "Token image (default: the --emulator image)");
+  onRun(*cycle, action, o, powerCycle);
+}
+
+}  // namespace tkp30

@@ -1,0 +1,204 @@
+// RSA key pairs on the token, their use, and the token's random numbers.
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "data_io.h"
+#include "digest.h"
+#include "file_io.h"
+#include "norv_dal_tkp30.h"
+#include "pkcs1_blocks.h"
+#include "rsa_pem.h"
+#include "token_layout.h"
+#include "token_select.h"
+#include "tool_error.h"
+
+namespace tkp30 {
+namespace {
+
+// Random bytes are drawn in pieces no larger than one card response.
+constexpr std::int32_t kRandomPiece = 64;
+constexpr std::int32_t kMaxRandomBytes = 1 << 20;
+// PKCS #1 v1.5 encryption leaves room for 11 bytes of padding.
+constexpr std::size_t kMaxPlaintext = kModulusBytes - 11;
+
+struct KeyOptions {
+  int slot = 0;
+  std::string in;
+  std::string out = "-";
+  std::string signature;
+  std::int32_t count = 0;
+  DataOut dataOut;
+};
+
+using Modulus = std::array<std::uint8_t, kModulusBytes>;
+
+void reportSlot(const char* what, std::int32_t pubKeyId, std::int32_t priKeyId) {
+  std::cout << what << " key pair in slot " << (pubKeyId - kPublicKeyFileBase)
+            << " (public-key file 0x" << std::hex << pubKeyId << ", private-key file 0x" << priKeyId
+            << std::dec << ")\n";
+}
+
+Modulus readModulus(int slot) {
+  Modulus modulus{};
+  std::int32_t length = 0;
+  check(NORV_DAL_GetPublicKey(publicKeyFile(slot), modulus.data(), &length), "read the public key");
+  if (length != static_cast<std::int32_t>(modulus.size()) ||
+      std::all_of(modulus.begin(), modulus.end(), [](std::uint8_t b) { return b == 0; }))
+    throw Failure("slot " + std::to_string(slot) + " holds no key pair");
+  return modulus;
+}
+
+RsaBlock privateOperation(int slot, std::span<const std::uint8_t> block) {
+  RsaBlock out{};
+  std::int32_t length = 0;
+  check(NORV_DAL_RsaPrivateKeyRaw(privateKeyFile(slot), block.data(),
+                                  static_cast<std::int32_t>(block.size()), out.data(), &length),
+        "apply the private key");
+  return out;
+}
+
+void keygen(const KeyOptions&) {
+  openToken();
+  std::int32_t pubKeyId = 0;
+  std::int32_t priKeyId = 0;
+  check(NORV_DAL_GenRsaKeyPair(kRsaBits, &pubKeyId, &priKeyId), "generate a key pair");
+  reportSlot("generated", pubKeyId, priKeyId);
+}
+
+void importKey(const KeyOptions& o) {
+  const TokenPrivateKey key = readPrivateKeyPem(o.in);
+  openToken();
+  std::int32_t pubKeyId = 0;
+  std::int32_t priKeyId = 0;
+  check(NORV_DAL_ImportRsaKeyPair(0, key.modulus.data(), 0, key.prime1.data(), key.prime2.data(),
+                                  key.exponent1.data(), key.exponent2.data(),
+                                  key.coefficient.data(), &pubKeyId, &priKeyId),
+        "import the key pair");
+  reportSlot("imported", pubKeyId, priKeyId);
+}
+
+void pubkey(const KeyOptions& o) {
+  openToken();
+  const std::string pem = publicKeyPem(readModulus(o.slot));
+  writeWholeFile(o.out, {reinterpret_cast<const std::uint8_t*>(pem.data()), pem.size()});
+}
+
+void sign(const KeyOptions& o) {
+  const RsaBlock block = signatureBlock(sha256OfFile(o.in));
+  openToken();
+  const RsaBlock signature = privateOperation(o.slot, block);
+  writeWholeFile(o.out, signature);
+}
+
+void verify(const KeyOptions& o) {
+  const auto expected = sha256DigestInfo(sha256OfFile(o.in));
+  const auto signature = readWholeFile(o.signature);
+  if (signature.size() != kModulusBytes) throw Failure("a signature is 128 bytes");
+  openToken();
+  const Modulus modulus = readModulus(o.slot);
+  std::array<std::uint8_t, kModulusBytes> recovered{};
+  std::int32_t length = 0;
+  const std::int32_t rv = NORV_DAL_Pkcs1RsaPublicKeyDec(
+      modulus.data(), kModulusBytes, signature.data(), kModulusBytes, recovered.data(), &length);
+  const bool good = rv == NORV_DAL_OK && static_cast<std::size_t>(length) == expected.size() &&
+                    std::equal(expected.begin(), expected.end(), recovered.begin());
+  if (!good) throw Failure("signature does NOT match");
+  std::cout << "signature OK\n";
+}
+
+void rsaEncrypt(const KeyOptions& o) {
+  const auto plain = readWholeFile(o.in);
+  if (plain.size() > kMaxPlaintext) throw Failure("at most 117 bytes fit one RSA block");
+  openToken();
+  const Modulus modulus = readModulus(o.slot);
+  RsaBlock cipher{};
+  std::int32_t length = 0;
+  check(NORV_DAL_Pkcs1RsaPublicKeyEnc(modulus.data(), kModulusBytes, plain.data(),
+                                      static_cast<std::int32_t>(plain.size()), cipher.data(),
+                                      &length),
+        "encrypt");
+  writeWholeFile(o.out, cipher);
+}
+
+void rsaDecrypt(const KeyOptions& o) {
+  const auto cipher = readWholeFile(o.in);
+  if (cipher.size() != kModulusBytes) throw Failure("an RSA ciphertext is 128 bytes");
+  openToken();
+  RsaBlock block = privateOperation(o.slot, cipher);
+  const auto plain = unpadEncryptionBlock(block);
+  OPENSSL_cleanse(block.data(), block.size());
+  if (!plain) throw Failure("the decrypted block is not PKCS #1 v1.5 encryption padding");
+  writeWholeFile(o.out, *plain);
+}
+
+void rand(const KeyOptions& o) {
+  openToken();
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(o.count));
+  for (std::int32_t done = 0; done < o.count; done += kRandomPiece) {
+    const std::int32_t piece = std::min(kRandomPiece, o.count - done);
+    check(NORV_DAL_GenRand(piece, bytes.data() + done), "draw random bytes");
+  }
+  writeData(o.dataOut, bytes);
+}
+
+void addSlot(CLI::App& command, KeyOptions& o) {
+  command.add_option("--key", o.slot, "Key-pair slot, 0 to 3")
+      ->required()
+      ->check(CLI::Range(0, kKeyPairSlots - 1));
+}
+
+}  // namespace
+
+void addKeyCommands(CLI::App& app, Action& action) {
+  auto o = std::make_shared<KeyOptions>();
+  auto add = [&](const std::string& name, const std::string& help,
+                 void (*body)(const KeyOptions&)) {
+    auto* command = app.add_subcommand(name, help);
+    onRun(*command, action, o, body);
+    return command;
+  };
+  add("keygen", "Generate a 1024-bit key pair on the token (needs a login)", keygen);
+
+  auto* importCommand =
+      add("import", "Import a 1024-bit RSA private key from a PEM file (needs a login)", importKey);
+  importCommand->add_option("-i,--in", o->in, "PEM file of the private key")->required();
+
+  auto* pub = add("pubkey", "Write a key pair's public key as PEM", pubkey);
+  addSlot(*pub, *o);
+  pub->add_option("-o,--out", o->out, "PEM file to write (default: stdout)");
+
+  auto* signCommand = add("sign", "SHA-256 PKCS #1 v1.5 signature of a file (needs a login)", sign);
+  addSlot(*signCommand, *o);
+  signCommand->add_option("-i,--in", o->in, "File to sign")->required();
+  signCommand->add_option("-o,--out", o->out, "Signature file to write (128 bytes)")->required();
+
+  auto* verifyCommand = add("verify", "Check a signature with a key pair's public key", verify);
+  addSlot(*verifyCommand, *o);
+  verifyCommand->add_option("-i,--in", o->in, "Signed file")->required();
+  verifyCommand->add_option("-s,--signature", o->signature, "Signature file")->required();
+
+  auto* encryptCommand =
+      add("rsa-encrypt", "PKCS #1 v1.5 encryption with a key pair's public key (up to 117 bytes)",
+          rsaEncrypt);
+  addSlot(*encryptCommand, *o);
+  encryptCommand->add_option("-i,--in", o->in, "Plaintext file")->required();
+  encryptCommand->add_option("-o,--out", o->out, "Ciphertext file to write")->required();
+
+  auto* decryptCommand =
+      add("rsa-decrypt", "Decrypt with a key pair's private key on the token (needs a login)",
+          rsaDecrypt);
+  addSlot(*decryptCommand, *o);
+  decryptCommand->add_option("-i,--in", o->in, "Ciphertext file (128 bytes)")->required();
+  decryptCommand->add_option("-o,--out", o->out, "Plaintext file to write")->required();
+
+  auto* randCommand = add("rand", "Random bytes from the token", rand);
+  randCommand->add_option("count", o->count, "Number of bytes")
+      ->required()
+      ->check(CLI::Range(1, kMaxRandomBytes));
+  addDataOutOptions(*randCommand, o->dataOut);
+}
+
+}  // namespace tkp30
