@@ -26,7 +26,6 @@ constexpr SecretCommand kSecretCommands[] = {
     {0x80, 0xC2},  // SSF33 LOAD KEY
 };
 constexpr std::uint8_t kInsPrivateOperation = 0x72;
-constexpr std::uint8_t kInsGetResponse = 0xC0;
 
 void appendHex(std::string& out, std::span<const std::uint8_t> bytes) {
   char hex[4];

@@ -1,0 +1,270 @@
+// Several processes share one emulated token through the real device
+// library. With the named lock around each read-modify-write, no update is
+// lost and no key-pair slot is handed out twice; without it, updates are
+// lost. A holder that dies keeps the lock taken until another handle
+// releases it.
+//
+// Every use of the library happens in a forked child: the parent never
+// opens the token, so no child inherits the parent's token lock.
+#include <gtest/gtest.h>
+#include <openssl/core_names.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "norv_dal_tkp30.h"
+#include "support/rsa_test_keys.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kSuper = {'1', '1', '2', '2', '3', '3', '4', '4'};
+const Bytes kUser = {'6', '5', '4', '3', '2', '1'};
+constexpr int kWorkers = 4;
+constexpr std::int32_t kCounterType = 1, kCounterIndex = 1;
+constexpr int kKeySlots = 4;  // key-pair slots that formatting creates
+
+std::int32_t len(const Bytes& b) { return static_cast<std::int32_t>(b.size()); }
+
+// A one-way pipe from the children to the parent.
+struct Pipe {
+  int fd[2] = {-1, -1};
+  Pipe() { EXPECT_EQ(::pipe(fd), 0); }
+  ~Pipe() {
+    for (int f : fd)
+      if (f >= 0) ::close(f);
+  }
+  void send(std::int32_t v) const { (void)!::write(fd[1], &v, sizeof v); }
+  void closeWriter() {
+    ::close(fd[1]);
+    fd[1] = -1;
+  }
+  // The next value, or nullopt when none arrives within `ms`.
+  std::optional<std::int32_t> receive(int ms) const {
+    pollfd p{fd[0], POLLIN, 0};
+    if (::poll(&p, 1, ms) != 1) return std::nullopt;
+    std::int32_t v = 0;
+    if (::read(fd[0], &v, sizeof v) != static_cast<ssize_t>(sizeof v)) return std::nullopt;
+    return v;
+  }
+};
+
+// Runs `body` in a child; its result is the child's exit status. A child
+// that outlives its alarm dies of SIGALRM, so nothing here waits for ever.
+pid_t spawn(const std::function<int()>& body, unsigned alarmSeconds = 60) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::alarm(alarmSeconds);
+    ::_exit(body());
+  }
+  return pid;
+}
+
+// The child's exit code, or -signal when a signal ended it.
+int reap(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1000;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+class LockStress : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The token syncs every write to disk; in memory when the machine offers it.
+    std::string root = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
+    if (root.empty()) {
+      const char* tmp = std::getenv("TKP30_TEST_TMP");
+      root = tmp && *tmp ? tmp : "/tmp";
+    }
+    std::string pattern = root + "/stress-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    ::setenv("TKP30_SLOTS", ("emu:" + dir_ + "/token.img").c_str(), 1);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  // A formatted token, logged in, with a 4-byte counter at zero.
+  void prepare() {
+    const int rc = reap(spawn([] {
+      const Bytes zero(4, 0);
+      if (NORV_DAL_FormatDevice(kSuper.data(), len(kSuper), kUser.data(), len(kUser)) != 0) return 1;
+      if (NORV_DAL_Login(NORV_DAL_LOGIN_USER, kUser.data(), len(kUser)) != 0) return 2;
+      if (NORV_DAL_CreateUsrDataFile(kCounterType, kCounterIndex, 4, 1, 1) != 0) return 3;
+      return NORV_DAL_WriteUsrDataFile(kCounterType, kCounterIndex, 0, 4, zero.data()) == 0 ? 0 : 4;
+    }));
+    ASSERT_EQ(rc, 0) << "preparing the token";
+  }
+
+  std::int32_t counter() {
+    Pipe pipe;
+    const int rc = reap(spawn([&pipe] {
+      std::int32_t v = 0;
+      if (NORV_DAL_ReadUsrDataFile(kCounterType, kCounterIndex, 0, 4,
+                                   reinterpret_cast<std::uint8_t*>(&v)) != 0)
+        return 1;
+      pipe.send(v);
+      return 0;
+    }));
+    EXPECT_EQ(rc, 0);
+    return pipe.receive(0).value_or(-1);
+  }
+
+  std::string dir_;
+};
+
+struct ImportKey {
+  Bytes n, p, q, dp, dq, qinv;
+};
+ImportKey makeImportKey() {
+  auto key = rsatest::generate(1024);
+  return {rsatest::modulus(key.get()),
+          rsatest::param(key.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, 64),
+          rsatest::param(key.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, 64),
+          rsatest::param(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1, 64),
+          rsatest::param(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2, 64),
+          rsatest::param(key.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1, 64)};
+}
+
+struct WorkerPlan {
+  int iterations;
+  bool useLock;
+  std::chrono::microseconds window{0};  // between the read and the write
+  const ImportKey* key = nullptr;       // null: no key pairs
+  const Pipe* slots = nullptr;          // receives the public-key ids handed out
+};
+
+std::int32_t newKeyPair(int iteration, const ImportKey& k, std::int32_t& pub) {
+  std::int32_t pri = 0;
+  if (iteration % 2 == 0) return NORV_DAL_GenRsaKeyPair(1024, &pub, &pri);
+  return NORV_DAL_ImportRsaKeyPair(0, k.n.data(), 0, k.p.data(), k.q.data(), k.dp.data(),
+                                   k.dq.data(), k.qinv.data(), &pub, &pri);
+}
+
+// One iteration's critical section; 0 or the step that failed.
+int iterate(const WorkerPlan& plan, int i, bool& slotsRemain) {
+  std::int32_t value = 0;  // in host order: only these processes read it
+  if (NORV_DAL_ReadUsrDataFile(kCounterType, kCounterIndex, 0, 4,
+                               reinterpret_cast<std::uint8_t*>(&value)) != 0)
+    return 10;
+  if (plan.window.count() > 0) std::this_thread::sleep_for(plan.window);
+  ++value;
+  if (NORV_DAL_WriteUsrDataFile(kCounterType, kCounterIndex, 0, 4,
+                                reinterpret_cast<const std::uint8_t*>(&value)) != 0)
+    return 11;
+  if (!slotsRemain) return 0;
+  std::int32_t pub = 0;
+  const std::int32_t rc = newKeyPair(i, *plan.key, pub);
+  if (rc == NORV_DAL_ERR_CREATE_FILE) {
+    slotsRemain = false;  // the token has no further slot
+  } else if (rc != 0) {
+    return 12;
+  } else {
+    plan.slots->send(pub);
+  }
+  return 0;
+}
+
+int work(const WorkerPlan& plan) {
+  NORV_DAL_MUTEX* mutex = nullptr;
+  if (NORV_DAL_CreateMutex(&mutex) != 0) return 2;
+  bool slotsRemain = plan.key != nullptr;
+  int failed = 0;
+  for (int i = 0; i < plan.iterations && failed == 0; ++i) {
+    if (plan.useLock) NORV_DAL_LockMutex(mutex);
+    failed = iterate(plan, i, slotsRemain);
+    if (plan.useLock) NORV_DAL_UnLockMutex(mutex);
+  }
+  NORV_DAL_DestroyMutex(mutex);
+  return failed;
+}
+
+std::vector<int> runWorkers(const WorkerPlan& plan) {
+  std::vector<pid_t> pids;
+  for (int w = 0; w < kWorkers; ++w) pids.push_back(spawn([&plan] { return work(plan); }));
+  std::vector<int> codes;
+  for (pid_t pid : pids) codes.push_back(reap(pid));
+  return codes;
+}
+
+TEST_F(LockStress, TheLockKeepsEveryUpdateAndEverySlotUnique) {
+  prepare();
+  const ImportKey key = makeImportKey();
+  Pipe slots;
+  const WorkerPlan plan{200, true, std::chrono::microseconds(0), &key, &slots};
+  EXPECT_EQ(runWorkers(plan), std::vector<int>(kWorkers, 0));
+  slots.closeWriter();
+  std::vector<std::int32_t> handedOut;
+  while (auto id = slots.receive(0)) handedOut.push_back(*id);
+  const std::set<std::int32_t> unique(handedOut.begin(), handedOut.end());
+  EXPECT_EQ(unique.size(), handedOut.size()) << "a key-pair slot was handed out twice";
+  EXPECT_EQ(handedOut.size(), static_cast<std::size_t>(kKeySlots));
+  EXPECT_EQ(counter(), kWorkers * plan.iterations);
+}
+
+TEST_F(LockStress, WithoutTheLockUpdatesAreLost) {
+  prepare();
+  // The window between read and write makes interleaving near certain.
+  const WorkerPlan plan{40, false, std::chrono::milliseconds(2)};
+  EXPECT_EQ(runWorkers(plan), std::vector<int>(kWorkers, 0));
+  EXPECT_LT(counter(), kWorkers * plan.iterations);
+}
+
+TEST_F(LockStress, AHolderThatDiesKeepsTheLockUntilAnotherHandleReleasesIt) {
+  Pipe events;
+  constexpr std::int32_t kHolding = 1, kWaiting = 2, kGot = 3;
+  const pid_t holder = spawn([&events] {
+    NORV_DAL_MUTEX* m = nullptr;
+    NORV_DAL_CreateMutex(&m);
+    NORV_DAL_LockMutex(m);
+    events.send(kHolding);
+    ::pause();
+    return 0;
+  });
+  ASSERT_EQ(events.receive(30000), kHolding);
+  ::kill(holder, SIGKILL);
+  EXPECT_EQ(reap(holder), -SIGKILL);
+
+  const pid_t waiter = spawn([&events] {
+    NORV_DAL_MUTEX* m = nullptr;
+    NORV_DAL_CreateMutex(&m);
+    events.send(kWaiting);
+    NORV_DAL_LockMutex(m);
+    events.send(kGot);
+    NORV_DAL_UnLockMutex(m);
+    NORV_DAL_DestroyMutex(m);
+    return 0;
+  }, 30);
+  ASSERT_EQ(events.receive(30000), kWaiting);
+  EXPECT_EQ(events.receive(500), std::nullopt) << "the lock of a dead holder was free";
+
+  // Another handle releases it; this runs whatever the checks above found,
+  // so that the machine-wide lock is never left taken.
+  EXPECT_EQ(reap(spawn([] {
+              NORV_DAL_MUTEX* m = nullptr;
+              NORV_DAL_CreateMutex(&m);
+              NORV_DAL_UnLockMutex(m);
+              NORV_DAL_DestroyMutex(m);
+              return 0;
+            })),
+            0);
+  EXPECT_EQ(events.receive(30000), kGot);
+  EXPECT_EQ(reap(waiter), 0);
+}
+
+}  // namespace
