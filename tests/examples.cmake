@@ -4,6 +4,11 @@
 add_executable(example_minimal ${PROJECT_SOURCE_DIR}/examples/minimal.c)
 set_target_properties(example_minimal PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF)
 target_link_libraries(example_minimal PRIVATE norv_dal_tkp30)
+if(NORV_SANITIZE)
+  # A sanitized C++ library needs the C++ parts of the sanitizer runtimes,
+  # which only the C++ driver links.
+  set_target_properties(example_minimal PROPERTIES LINKER_LANGUAGE CXX)
+endif()
 
 set(NORV_EXAMPLE_IMAGE ${PROJECT_BINARY_DIR}/testtmp/example_minimal.img)
 add_test(NAME example_minimal_token
