@@ -19,11 +19,18 @@ for target in "$dir"/fuzz/*_fuzz; do
   [[ -x "$target" ]] || continue
   name="$(basename "$target")"
   work="$(mktemp -d)"
-  trap 'rm -rf "$work"' EXIT
+  trap 'rm -rf "$work" "$work.log"' EXIT
   [[ -d "$root/fuzz/corpus/$name" ]] && cp -r "$root/fuzz/corpus/$name/." "$work/"
   echo "fuzzing $name for $(seconds_for "$name") s"
-  (cd "$work" && TKP30_FUZZ_TMP="$work" "$target" -max_total_time="$(seconds_for "$name")" \
-     -print_final_stats=1 -timeout=10 -rss_limit_mb=4096 "$work" 2>&1 | tail -25)
-  rm -rf "$work"
+  log="$work.log"
+  if ! (cd "$work" && TKP30_FUZZ_TMP="$work" "$target" -max_total_time="$(seconds_for "$name")" \
+          -print_final_stats=1 -timeout=10 -rss_limit_mb=4096 "$work" >"$log" 2>&1); then
+    tail -n 80 "$log"
+    echo "$name: the fuzzer found a failure" >&2
+    exit 1
+  fi
+  # The run's figures: executions, coverage, corpus.
+  grep -E '^#[0-9]+[[:space:]]+DONE|^stat::' "$log" || true
+  rm -rf "$work" "$log"
   trap - EXIT
 done

@@ -190,7 +190,10 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Pkcs1RsaPublicKeyDec(
 
 /* ---- Cipher contexts ---------------------------------------------------
  * Every family has the same call shapes: acquire, update, final, one-shot,
- * MAC update, MAC final, one-shot MAC, release. mode 2 is CBC. */
+ * MAC update, MAC final, one-shot MAC, release. mode 2 is CBC.
+ * NORV_DAL_DesReleaseCtx, NORV_DAL_Rc2ReleaseCtx and NORV_DAL_Rc4ReleaseCtx
+ * are three names of one routine that frees a DES, RC2 or RC4 context,
+ * whatever its kind: hence their untyped parameter. */
 
 /* SSF33 on the token (key loaded by the acquire call). */
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33AcquireContext(const uint8_t *key, int32_t keyLen,
@@ -234,7 +237,7 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesMacUpdate(DesCtx *pCtx, const uin
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesMacFinal(DesCtx *pCtx, uint8_t *mac, uint32_t macLen);
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesMac(DesCtx *pCtx, const uint8_t *inData,
     uint32_t inDataLen, uint8_t *mac, uint32_t macLen);
-NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesReleaseCtx(DesCtx *pCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_DesReleaseCtx(void *pCtx);
 
 /* RC2, effective key length 8 * keyLen bits. */
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2AcquireContext(const uint8_t *key, int32_t keyLen,
@@ -256,7 +259,7 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2MacUpdate(Rc2Ctx *pCtx, const uin
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2MacFinal(Rc2Ctx *pCtx, uint8_t *mac, uint32_t macLen);
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2Mac(Rc2Ctx *pCtx, const uint8_t *inData,
     uint32_t inDataLen, uint8_t *mac, uint32_t macLen);
-NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2ReleaseCtx(Rc2Ctx *pCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc2ReleaseCtx(void *pCtx);
 
 /* RC4: encryption and decryption are the same call. */
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4AcquireContext(
@@ -270,7 +273,7 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4Update(Rc4Ctx *pCtx,
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4Final(Rc4Ctx *pCtx,
                                                      uint8_t *outData,
                                                      uint32_t *outDataLen);
-NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4ReleaseCtx(Rc4Ctx *pCtx);
+NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4ReleaseCtx(void *pCtx);
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Rc4Encrypt(Rc4Ctx *pCtx,
                                                        const uint8_t *inData,
                                                        uint32_t inDataLen,
@@ -311,7 +314,7 @@ typedef struct NORV_DAL_FUNCTION_LIST {
                                              int32_t, DesCtx **);
   int32_t (NORV_DAL_CALL *DesEncUpdate)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *DesEncFinal)(DesCtx *, uint8_t *, uint32_t *);
-  int32_t (NORV_DAL_CALL *DesReleaseCtx)(DesCtx *);
+  int32_t (NORV_DAL_CALL *DesReleaseCtx)(void *);
   int32_t (NORV_DAL_CALL *DesEncrypt)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *DesDecUpdate)(DesCtx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *DesDecFinal)(DesCtx *, uint8_t *, uint32_t *);
@@ -323,7 +326,7 @@ typedef struct NORV_DAL_FUNCTION_LIST {
                                              int32_t, Rc2Ctx **);
   int32_t (NORV_DAL_CALL *Rc2EncUpdate)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *Rc2EncFinal)(Rc2Ctx *, uint8_t *, uint32_t *);
-  int32_t (NORV_DAL_CALL *Rc2ReleaseCtx)(Rc2Ctx *);
+  int32_t (NORV_DAL_CALL *Rc2ReleaseCtx)(void *);
   int32_t (NORV_DAL_CALL *Rc2Encrypt)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *Rc2DecUpdate)(Rc2Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *Rc2DecFinal)(Rc2Ctx *, uint8_t *, uint32_t *);
@@ -335,7 +338,7 @@ typedef struct NORV_DAL_FUNCTION_LIST {
                                              int32_t, Rc4Ctx **);
   int32_t (NORV_DAL_CALL *Rc4Update)(Rc4Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *Rc4Final)(Rc4Ctx *, uint8_t *, uint32_t *);
-  int32_t (NORV_DAL_CALL *Rc4ReleaseCtx)(Rc4Ctx *);
+  int32_t (NORV_DAL_CALL *Rc4ReleaseCtx)(void *);
   int32_t (NORV_DAL_CALL *Rc4Encrypt)(Rc4Ctx *, const uint8_t *, uint32_t, uint8_t *, uint32_t *);
   int32_t (NORV_DAL_CALL *SSF33AcquireContext)(const uint8_t *, int32_t, const uint8_t *, int32_t,
                                                int32_t, SSF33Ctx **);

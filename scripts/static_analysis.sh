@@ -34,10 +34,11 @@ printf '\n==== cppcheck ====\n'
 # - syntaxError in tools/vcard/atr.h: cppcheck 2.10 cannot parse the
 #   immediately invoked constexpr lambda that builds the ATR; the compilers
 #   and clang-tidy check that file.
+cppcheck_status=0
 (cd "$root" && cppcheck --std=c++20 --language=c++ --quiet --inline-suppr --error-exitcode=1 \
    --enable=warning,performance,portability \
    -I include -I src -I dmcos/include -I dmcos -I emulator/include -I emulator/src -I tools \
    --suppress=missingIncludeSystem --suppress=syntaxError:tools/vcard/atr.h \
-   "${folders[@]}") || status=1
-[[ $status -eq 0 ]] && echo "cppcheck: no findings"
+   "${folders[@]}") || cppcheck_status=1
+if [[ $cppcheck_status -eq 0 ]]; then echo "cppcheck: no findings"; else status=1; fi
 exit "$status"

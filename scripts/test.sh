@@ -4,7 +4,9 @@
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build (clang) and
 #      every CTest test again,
 #   3. the PC/SC suite through pcscd and the virtual card,
-#   4. the fuzz targets for a bounded time.
+#   4. the fuzz targets for a bounded time,
+#   5. a coverage build (gcovr summary of src/, dmcos/, emulator/),
+#   6. clang-tidy and cppcheck.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
@@ -30,3 +32,9 @@ if [[ -x "$root/fuzz/run_fuzz.sh" ]]; then
   step "fuzz smoke run"
   "$root/fuzz/run_fuzz.sh" "$root/build-fuzz"
 fi
+
+step "coverage"
+"$root/scripts/coverage.sh" "$root/build-cov"
+
+step "static analysis"
+"$root/scripts/static_analysis.sh" "$root/build-static"

@@ -1,3 +1,4 @@
+#include <type_traits>
 #include "cipher_stream.h"
 
 #include "norv_dal_tkp30.h"
@@ -19,7 +20,8 @@ struct FamilyCalls {
   int32_t (*decFinal)(Ctx*, uint8_t*, uint32_t*);
   int32_t (*macUpdate)(Ctx*, const uint8_t*, uint32_t);
   int32_t (*macFinal)(Ctx*, uint8_t*, uint32_t);
-  int32_t (*release)(Ctx*);
+  // DES, RC2 and RC4 share one release routine that takes any of their contexts.
+  int32_t (*release)(std::conditional_t<std::is_same_v<Ctx, SSF33Ctx>, SSF33Ctx, void>*);
 };
 
 constexpr FamilyCalls<SSF33Ctx> kSsf33{NORV_DAL_SSF33AcquireContext, NORV_DAL_SSF33EncUpdate,

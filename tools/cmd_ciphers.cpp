@@ -20,12 +20,22 @@ namespace {
 constexpr std::size_t kChunk = 1 << 16;
 constexpr std::uint64_t kProgressThreshold = 1 << 20;
 
-const std::map<std::string, Algorithm> kAlgorithms = {{"ssf33", Algorithm::Ssf33},
+// Built on first use: a table of static storage duration could throw
+// before main.
+const std::map<std::string, Algorithm>& algorithms() {
+  static const std::map<std::string, Algorithm> table = {{"ssf33", Algorithm::Ssf33},
                                                       {"des", Algorithm::Des},
                                                       {"3des", Algorithm::TripleDes},
                                                       {"rc2", Algorithm::Rc2},
                                                       {"rc4", Algorithm::Rc4}};
-const std::map<std::string, bool> kModes = {{"cbc", true}, {"ecb", false}};
+  return table;
+}
+// Built on first use: a table of static storage duration could throw
+// before main.
+const std::map<std::string, bool>& modes() {
+  static const std::map<std::string, bool> table = {{"cbc", true}, {"ecb", false}};
+  return table;
+}
 
 // Keys are secrets: never taken as a validated option whose error
 // message would repeat them.
@@ -129,7 +139,7 @@ void addCommon(CLI::App& command, CipherOptions& o) {
   command.add_option("--cipher", o.algorithm, "ssf33 (on the token), des, 3des, rc2 or rc4")
       ->required()
       ->type_name("CIPHER")
-      ->transform(choiceOf(kAlgorithms));
+      ->transform(choiceOf(algorithms()));
   addKeyOptions(command, o.key);
   command.add_option("-i,--in", o.in, "Input file (- for stdin)")->required();
 }
@@ -137,7 +147,7 @@ void addCommon(CLI::App& command, CipherOptions& o) {
 void addModeOptions(CLI::App& command, CipherOptions& o) {
   command.add_option("--mode", o.cbc, "cbc (default) or ecb; RC4 has no mode")
       ->type_name("MODE")
-      ->transform(choiceOf(kModes));
+      ->transform(choiceOf(modes()));
   command.add_option("--iv", o.ivHex, "Initial vector as hex, one block (CBC)");
   command.add_option("-o,--out", o.out, "Output file (- for stdout)")->required();
 }

@@ -16,7 +16,12 @@ namespace {
 
 // Who may read or write a user data file, as the access selector the
 // library takes.
-const std::map<std::string, std::int32_t> kAccess = {{"free", 0}, {"user", 1}, {"super", 2}};
+// Built on first use: a table of static storage duration could throw
+// before main.
+const std::map<std::string, std::int32_t>& access() {
+  static const std::map<std::string, std::int32_t> table = {{"free", 0}, {"user", 1}, {"super", 2}};
+  return table;
+}
 
 struct Range {
   std::int32_t offset = 0;
@@ -126,7 +131,7 @@ void addAccess(CLI::App& command, const std::string& name, std::int32_t& selecto
       .add_option(name, selector, "free, user (after the user PIN) or super (after the super PIN)")
       ->required()
       ->type_name("WHO")
-      ->transform(choiceOf(kAccess));
+      ->transform(choiceOf(access()));
 }
 
 void addGlobalCommands(CLI::App& app, Action& action) {

@@ -14,8 +14,13 @@
 namespace tkp30 {
 namespace {
 
-const std::map<std::string, std::int32_t> kLoginTypes = {{"user", NORV_DAL_LOGIN_USER},
+// Built on first use: a table of static storage duration could throw
+// before main.
+const std::map<std::string, std::int32_t>& loginTypes() {
+  static const std::map<std::string, std::int32_t> table = {{"user", NORV_DAL_LOGIN_USER},
                                                          {"super", NORV_DAL_LOGIN_SUPER}};
+  return table;
+}
 
 struct FormatOptions {
   PinSource superPin{"super-pin", "the new super PIN", {}, {}};
@@ -100,7 +105,7 @@ void unlockPin(const UnlockOptions& options) {
 void addLoginType(CLI::App& command, std::int32_t& type) {
   command.add_option("who", type, "Which PIN: user (default) or super")
       ->type_name("WHO")
-      ->transform(choiceOf(kLoginTypes));
+      ->transform(choiceOf(loginTypes()));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ bool knownKind(dal::ciphers::SoftKind kind) {
 
 extern "C" {
 
-NORV_DAL_API int32_t NORV_DAL_DesReleaseCtx(DesCtx* pCtx) {
+NORV_DAL_API int32_t NORV_DAL_DesReleaseCtx(void* pCtx) {
   return dal::guarded([&] {
     if (pCtx == nullptr) return NORV_DAL_OK;
     auto* header = reinterpret_cast<dal::ciphers::SoftHeader*>(pCtx);
@@ -29,17 +29,9 @@ NORV_DAL_API int32_t NORV_DAL_DesReleaseCtx(DesCtx* pCtx) {
   });
 }
 
-// The context types differ only in what follows the common header.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wattribute-alias"
-#endif
-NORV_DAL_API int32_t NORV_DAL_Rc2ReleaseCtx(Rc2Ctx* pCtx)
+NORV_DAL_API int32_t NORV_DAL_Rc2ReleaseCtx(void* pCtx)
     __attribute__((alias("NORV_DAL_DesReleaseCtx")));
-NORV_DAL_API int32_t NORV_DAL_Rc4ReleaseCtx(Rc4Ctx* pCtx)
+NORV_DAL_API int32_t NORV_DAL_Rc4ReleaseCtx(void* pCtx)
     __attribute__((alias("NORV_DAL_DesReleaseCtx")));
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 }  // extern "C"

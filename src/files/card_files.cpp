@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "device/apdu.h"
@@ -109,10 +110,10 @@ std::int32_t CosReadBinary(std::uint8_t* destination, std::int32_t offset, std::
   const std::int32_t full = length / kBinaryChunk;
   const std::int32_t rest = length % kBinaryChunk;
   for (std::int32_t k = 0; k < full; ++k) {
-    if (!readChunk(destination + k * kBinaryChunk, offset, kBinaryChunk)) return kCosFailed;
+    if (!readChunk(destination + std::ptrdiff_t{k} * kBinaryChunk, offset, kBinaryChunk)) return kCosFailed;
     offset += kBinaryChunk;
   }
-  if (rest > 0 && !readChunk(destination + full * kBinaryChunk, offset, rest)) return kCosFailed;
+  if (rest > 0 && !readChunk(destination + std::ptrdiff_t{full} * kBinaryChunk, offset, rest)) return kCosFailed;
   return 0;
 }
 
@@ -123,12 +124,12 @@ std::int32_t CosUpdateBinary(const std::uint8_t* source, std::int32_t offset,
   const std::int32_t full = length / kBinaryChunk;
   const std::int32_t rest = length % kBinaryChunk;
   for (std::int32_t k = 0; k < full; ++k) {
-    const std::int32_t sw = updateChunk(source + k * kBinaryChunk, offset, kBinaryChunk);
+    const std::int32_t sw = updateChunk(source + std::ptrdiff_t{k} * kBinaryChunk, offset, kBinaryChunk);
     if (sw != kSwSuccess) return sw;
     offset += kBinaryChunk;
   }
   if (rest > 0) {
-    const std::int32_t sw = updateChunk(source + full * kBinaryChunk, offset, rest);
+    const std::int32_t sw = updateChunk(source + std::ptrdiff_t{full} * kBinaryChunk, offset, rest);
     if (sw != kSwSuccess) return sw;
   }
   return 0;

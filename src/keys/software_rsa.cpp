@@ -48,8 +48,8 @@ std::optional<RsaPublicKey> RsaPublicKey::FromRecord(const PublicKeyRecord& reco
   Bignum e = toBignum(record.exponent);
   if (!key.rsa_ || !n || !e) return std::nullopt;
   if (RSA_set0_key(key.rsa_.get(), n.get(), e.get(), nullptr) != 1) return std::nullopt;
-  n.release();  // now owned by the RSA object
-  e.release();
+  static_cast<void>(n.release());  // now owned by the RSA object
+  static_cast<void>(e.release());
   return key;
 }
 

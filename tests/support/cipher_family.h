@@ -2,6 +2,7 @@
 // same round-trip and chunking checks run over DES, RC2, RC4 and SSF33.
 #pragma once
 
+#include <type_traits>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -79,7 +80,8 @@ struct Family {
   using MacUpdate = int32_t (*)(Ctx*, const uint8_t*, uint32_t);
   using MacFinal = int32_t (*)(Ctx*, uint8_t*, uint32_t);
   using Mac = int32_t (*)(Ctx*, const uint8_t*, uint32_t, uint8_t*, uint32_t);
-  using Release = int32_t (*)(Ctx*);
+  // DES, RC2 and RC4 share one release routine that takes any of their contexts.
+  using Release = int32_t (*)(std::conditional_t<std::is_same_v<Ctx, SSF33Ctx>, SSF33Ctx, void>*);
 
   Acquire acquire;
   Stream encUpdate;

@@ -1,6 +1,7 @@
 // Every export against arguments it must refuse: null pointers, negative
 // and huge lengths, out-of-range types. Each refusal has its own clear code
 // and happens before anything reaches the card.
+#include <type_traits>
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -223,7 +224,7 @@ struct Family {
   std::int32_t (*macUpdate)(Ctx*, const std::uint8_t*, std::uint32_t);
   std::int32_t (*macFinal)(Ctx*, std::uint8_t*, std::uint32_t);
   std::int32_t (*mac)(Ctx*, const std::uint8_t*, std::uint32_t, std::uint8_t*, std::uint32_t);
-  std::int32_t (*release)(Ctx*);
+  std::int32_t (*release)(std::conditional_t<std::is_same_v<Ctx, SSF33Ctx>, SSF33Ctx, void>*);
   std::int32_t goodKeyLen;
   std::vector<std::int32_t> badKeyLens;
   std::uint32_t macLimit;

@@ -26,7 +26,7 @@ template <typename Ctx>
 struct Fresh {
   const Family<Ctx>& f;
   const ContextSetup& s;
-  std::unique_ptr<Ctx, int32_t (*)(Ctx*)> operator()() const {
+  std::unique_ptr<Ctx, typename ciphertest::Family<Ctx>::Release> operator()() const {
     return {ciphertest::acquire(f, s, 1), f.release};
   }
 };
@@ -92,7 +92,7 @@ TEST(CipherRoundTrip, Rc2EveryMode) {
 
 TEST(CipherRoundTrip, Rc4PiecesEqualOneCall) {
   std::mt19937 rng(42);
-  using Ptr = std::unique_ptr<Rc4Ctx, int32_t (*)(Rc4Ctx*)>;
+  using Ptr = std::unique_ptr<Rc4Ctx, int32_t (*)(void*)>;
   auto fresh = [] {
     Rc4Ctx* ctx = nullptr;
     EXPECT_EQ(NORV_DAL_Rc4AcquireContext(k24.data(), 7, nullptr, 0, 0, &ctx), 0);

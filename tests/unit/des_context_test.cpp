@@ -14,7 +14,7 @@ namespace {
 
 using ciphertest::Bytes;
 using ciphertest::hex;
-using DesPtr = std::unique_ptr<DesCtx, int32_t (*)(DesCtx*)>;
+using DesPtr = std::unique_ptr<DesCtx, int32_t (*)(void*)>;
 
 const Bytes kKey = hex("0123456789abcdef");
 const Bytes kIv = hex("1234567890abcdef");

@@ -11,7 +11,7 @@ namespace {
 
 using ciphertest::Bytes;
 using ciphertest::hex;
-using Rc2Ptr = std::unique_ptr<Rc2Ctx, int32_t (*)(Rc2Ctx*)>;
+using Rc2Ptr = std::unique_ptr<Rc2Ctx, int32_t (*)(void*)>;
 
 const Bytes kIv = hex("0011223344556677");
 

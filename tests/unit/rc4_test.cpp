@@ -11,7 +11,7 @@ namespace {
 
 using ciphertest::Bytes;
 using ciphertest::hex;
-using Rc4Ptr = std::unique_ptr<Rc4Ctx, int32_t (*)(Rc4Ctx*)>;
+using Rc4Ptr = std::unique_ptr<Rc4Ctx, int32_t (*)(void*)>;
 
 Rc4Ptr rc4(const Bytes& key) {
   Rc4Ctx* ctx = nullptr;

@@ -41,7 +41,7 @@ std::unique_ptr<vcard::VirtualCard> makeCard(const Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
   CLI::App app{"Serves an emulated TKP30 token as the card in pcscd's virtual reader (vpcd)."};
   Options options;
   describe(app, options);
@@ -59,4 +59,15 @@ int main(int argc, char** argv) {
   if (!card) return 1;
   vcard::serveCard(*card, options.endpoint, stop);
   return 0;
+}
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "tkp30-vcard: " << e.what() << '\n';
+  } catch (...) {
+    std::cerr << "tkp30-vcard: unexpected failure\n";
+  }
+  return 1;
 }
