@@ -3,12 +3,11 @@
 #include <algorithm>
 
 #include "device/apdu.h"
+#include "device/card_codes.h"
 #include "device/exchange.h"
 
 namespace dal {
 namespace {
-constexpr std::uint8_t kClaIso = 0x00;
-constexpr std::uint8_t kInsGetChallenge = 0x84;
 }  // namespace
 
 std::int32_t CosGetChallenge(std::span<std::uint8_t> challenge) {

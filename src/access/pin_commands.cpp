@@ -1,15 +1,12 @@
 #include "access/pin_commands.h"
 
 #include "device/apdu.h"
+#include "device/card_codes.h"
 #include "device/exchange.h"
 #include "files/card_files.h"
 
 namespace dal {
 namespace {
-constexpr std::uint8_t kClaIso = 0x00;
-constexpr std::uint8_t kInsVerify = 0x20;
-constexpr std::uint8_t kClaProprietary = 0x80;
-constexpr std::uint8_t kInsChangePin = 0x5E;
 constexpr std::uint8_t kChangePinP1 = 0x01;
 constexpr std::uint8_t kTagOldPin = 0x81;
 constexpr std::uint8_t kTagNewPin = 0x82;

@@ -9,14 +9,13 @@
 #include "access/des_crypt.h"
 #include "access/pin_args.h"
 #include "device/apdu.h"
+#include "device/card_codes.h"
 #include "device/exchange.h"
 #include "files/card_files.h"
 
 namespace dal {
 namespace {
 
-constexpr std::uint8_t kClaSecured = 0x84;
-constexpr std::uint8_t kInsReloadPin = 0x24;
 constexpr std::size_t kHeaderSize = 5;
 constexpr std::size_t kMacSize = 4;
 constexpr std::size_t kChallengeSize = 4;

@@ -3,15 +3,12 @@
 #include <algorithm>
 
 #include "device/apdu.h"
+#include "device/card_codes.h"
 #include "device/exchange.h"
 
 namespace dal::ssf33 {
 namespace {
 
-constexpr std::uint8_t kCla = 0x80;
-constexpr std::uint8_t kInsLoadKey = 0xC2;
-constexpr std::uint8_t kInsCipherBlock = 0xC4;
-constexpr std::uint8_t kInsEnd = 0xC6;
 constexpr std::uint8_t kLoadKeyP2 = 0x08;
 constexpr std::uint8_t kP1Always = 0x40;
 constexpr std::uint8_t kP1Cbc = 0x01;
@@ -30,7 +27,7 @@ std::uint8_t loadKeyP1(bool cbc, bool encrypt) {
 
 std::int32_t CosSsf33LoadKey(std::span<const std::uint8_t> key, std::span<const std::uint8_t> iv,
                              bool cbc, bool encrypt) {
-  Apdu command(kCla, kInsLoadKey, loadKeyP1(cbc, encrypt), kLoadKeyP2);
+  Apdu command(kClaProprietary, kInsSsf33LoadKey, loadKeyP1(cbc, encrypt), kLoadKeyP2);
   command.append(key).append(iv);
   ResponseBuffer response;
   return CosExchange(command.bytes(), response);
@@ -38,7 +35,7 @@ std::int32_t CosSsf33LoadKey(std::span<const std::uint8_t> key, std::span<const 
 
 BlockAnswer CosSsf33CipherBlock(std::span<const std::uint8_t, kBlockSize> in,
                                 std::span<std::uint8_t, kBlockSize> out) {
-  Apdu command(kCla, kInsCipherBlock, 0x00, 0x00);
+  Apdu command(kClaProprietary, kInsSsf33CipherBlock, 0x00, 0x00);
   command.append(in).le(static_cast<std::uint8_t>(kBlockSize));
   ResponseBuffer response;
   const std::int32_t sw = CosExchange(command.bytes().first(kCipherBlockCommandLen), response);
@@ -48,7 +45,7 @@ BlockAnswer CosSsf33CipherBlock(std::span<const std::uint8_t, kBlockSize> in,
 }
 
 void CosSsf33End() {
-  Apdu command(kCla, kInsEnd, 0x00, 0x00);
+  Apdu command(kClaProprietary, kInsSsf33End, 0x00, 0x00);
   command.le(0x00);
   ResponseBuffer response;
   CosExchange(command.bytes(), response);

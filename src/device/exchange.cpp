@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "device/apdu.h"
+#include "device/card_codes.h"
 #include "device/session.h"
 #include "dmcos.h"
 
 namespace dal {
 namespace {
 
-constexpr std::uint8_t kGetResponse[] = {0x00, 0xC0, 0x00, 0x00};
 
 std::int32_t transmit(std::span<const std::uint8_t> command, ResponseBuffer& response) {
   int sw = 0;
@@ -23,7 +23,7 @@ std::int32_t transmit(std::span<const std::uint8_t> command, ResponseBuffer& res
 
 std::int32_t CosGetResponse(ResponseBuffer& response, std::uint8_t le) {
   std::memset(response.bytes.data(), 0, 4);
-  Apdu command(kGetResponse[0], kGetResponse[1], kGetResponse[2], kGetResponse[3]);
+  Apdu command(kClaIso, kInsGetResponse, 0x00, 0x00);
   command.le(le);
   const std::int32_t sw = transmit(command.bytes(), response);
   if (sw == 0) std::fputs("Send GetResponse Data Error\n", stdout);

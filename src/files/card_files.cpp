@@ -7,19 +7,12 @@
 #include <cstring>
 
 #include "device/apdu.h"
+#include "device/card_codes.h"
 #include "device/exchange.h"
 
 namespace dal {
 namespace {
 
-constexpr std::uint8_t kClaIso = 0x00;
-constexpr std::uint8_t kClaProprietary = 0x80;
-constexpr std::uint8_t kInsCreateFile = 0xE0;
-constexpr std::uint8_t kInsDeleteFile = 0xE4;
-constexpr std::uint8_t kInsSelectFile = 0xA4;
-constexpr std::uint8_t kInsReadBinary = 0xB0;
-constexpr std::uint8_t kInsUpdateBinary = 0xD6;
-constexpr std::uint8_t kInsWriteKey = 0xD4;
 constexpr std::uint8_t kMfId[] = {0x3F, 0x00};
 
 std::int32_t send(Apdu& command) {

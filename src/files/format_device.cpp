@@ -5,6 +5,7 @@
 #include "access/des_crypt.h"
 #include "access/pin_args.h"
 #include "device/apdu.h"
+#include "device/card_codes.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
 #include "device/log.h"
@@ -18,9 +19,6 @@ namespace {
 
 namespace layout = dal::layout;
 
-constexpr std::uint8_t kClaIso = 0x00;
-constexpr std::uint8_t kInsSelectFile = 0xA4;
-constexpr std::uint8_t kInsExternalAuth = 0x82;
 constexpr std::size_t kAuthChallengeSize = 8;
 
 // Select the MF and authenticate with the external authentication key,
@@ -28,7 +26,7 @@ constexpr std::size_t kAuthChallengeSize = 8;
 // and its cryptogram. A blank card refuses both; their outcome is ignored.
 void authenticate() {
   dal::ResponseBuffer response;
-  dal::Apdu selectMf(kClaIso, kInsSelectFile, dal::kFormMf, 0x00);
+  dal::Apdu selectMf(dal::kClaIso, dal::kInsSelectFile, dal::kFormMf, 0x00);
   selectMf.append(layout::kMfSelectName);
   dal::DalApduDirect(selectMf.bytes(), response);
 
@@ -36,7 +34,7 @@ void authenticate() {
   dal::CosGetChallenge(cryptogram);
   dal::DalDesCrypt(layout::asBytes(layout::kExternalAuthKeyValue), {}, cryptogram, cryptogram,
                    dal::kDesEncrypt, dal::kDes3Ecb);
-  dal::Apdu externalAuth(kClaIso, kInsExternalAuth, 0x00, layout::kExternalAuthKeyId);
+  dal::Apdu externalAuth(dal::kClaIso, dal::kInsExternalAuth, 0x00, layout::kExternalAuthKeyId);
   externalAuth.append(cryptogram);
   dal::DalApduDirect(externalAuth.bytes(), response);
 }

@@ -1,17 +1,11 @@
 #include "keys/rsa_commands.h"
 
 #include "device/apdu.h"
+#include "device/card_codes.h"
 
 namespace dal {
 namespace {
 
-constexpr std::uint8_t kClaIso = 0x00;
-constexpr std::uint8_t kClaProprietary = 0x80;
-constexpr std::uint8_t kInsGenerateKeyPair = 0x70;
-constexpr std::uint8_t kInsPrivateOperation = 0x72;
-constexpr std::uint8_t kInsImportComponent = 0x76;
-constexpr std::uint8_t kInsReadComponent = 0x78;
-constexpr std::uint8_t kInsGetChallenge = 0x84;
 
 std::uint8_t lowByte(std::uint16_t id) { return static_cast<std::uint8_t>(id & 0xFF); }
 std::uint8_t highByte(std::uint16_t id) { return static_cast<std::uint8_t>(id >> 8); }
