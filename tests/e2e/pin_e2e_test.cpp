@@ -63,9 +63,7 @@ TEST_F(PinE2eTest, LoginStateFollowsLoginAndLogout) {
   EXPECT_EQ(NORV_DAL_Logout(0), NORV_DAL_ERR_PARAM);
   EXPECT_EQ(login(2, e2e::kUserPin), 0);
   powerCycle();
-  if (emulated()) {
-    EXPECT_EQ(loggedIn(2), 0);
-  }
+  EXPECT_EQ(loggedIn(2), 0);
 }
 
 TEST_F(PinE2eTest, WrongPinsCountDownToBlocked) {
