@@ -3,7 +3,5 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
-# Compiler cache hits across checkouts in different folders.
-export CCACHE_BASEDIR="$root"
 cmake -S "$root" -B "$dir" -G Ninja -DNORV_WERROR=ON "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
