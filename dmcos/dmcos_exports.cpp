@@ -13,7 +13,7 @@ constexpr std::size_t kMinCommand = 4;
 constexpr std::size_t kMaxCommand = 4 + 1 + 255 + 1;
 
 bool openSlot(Slot& slot) {
-  if (!slot.backend) slot.backend = makeBackend(slot.spec);
+  if (!slot.backend) slot.backend = makeBackend(slot.entry);
   if (!slot.backend) return false;
   slot.open = slot.backend->open();
   return slot.open;

@@ -6,7 +6,7 @@ namespace {
 constexpr std::string_view kEmuPrefix = "emu:";
 constexpr std::string_view kPcscPrefix = "pcsc:";
 
-SlotSpec parseEntry(std::string_view entry) {
+SlotEntry parseEntry(std::string_view entry) {
   if (entry.starts_with(kEmuPrefix) && entry.size() > kEmuPrefix.size())
     return {Scheme::Emulator, std::string(entry.substr(kEmuPrefix.size()))};
   if (entry.starts_with(kPcscPrefix))
@@ -16,15 +16,15 @@ SlotSpec parseEntry(std::string_view entry) {
 
 }  // namespace
 
-SlotSpecs parseSlots(std::string_view config) {
-  SlotSpecs specs;
+SlotEntries parseSlots(std::string_view config) {
+  SlotEntries entries;
   for (int slot = 0; slot < kSlotCount && !config.empty(); ++slot) {
     const std::size_t end = config.find(';');
-    specs[static_cast<std::size_t>(slot)] = parseEntry(config.substr(0, end));
+    entries[static_cast<std::size_t>(slot)] = parseEntry(config.substr(0, end));
     if (end == std::string_view::npos) break;
     config.remove_prefix(end + 1);
   }
-  return specs;
+  return entries;
 }
 
 }  // namespace dmcos

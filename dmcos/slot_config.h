@@ -15,14 +15,14 @@ inline constexpr char kSlotsVariable[] = "TKP30_SLOTS";
 
 enum class Scheme { None, Emulator, Pcsc };
 
-struct SlotSpec {
+struct SlotEntry {
   Scheme scheme = Scheme::None;
   std::string argument;  // image path or reader name
-  bool operator==(const SlotSpec&) const = default;
+  bool operator==(const SlotEntry&) const = default;
 };
 
-using SlotSpecs = std::array<SlotSpec, kSlotCount>;
+using SlotEntries = std::array<SlotEntry, kSlotCount>;
 
-SlotSpecs parseSlots(std::string_view config);
+SlotEntries parseSlots(std::string_view config);
 
 }  // namespace dmcos

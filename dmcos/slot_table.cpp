@@ -20,25 +20,25 @@ std::shared_ptr<Slot> SlotTable::slot(int number) {
 
 // Slots whose entry is unchanged keep their open backend.
 void SlotTable::reconfigure(const std::string& config) {
-  const SlotSpecs specs = parseSlots(config);
+  const SlotEntries entries = parseSlots(config);
   for (std::size_t i = 0; i < slots_.size(); ++i) {
-    if (slots_[i] && slots_[i]->spec == specs[i]) continue;
-    if (specs[i].scheme == Scheme::None) {
+    if (slots_[i] && slots_[i]->entry == entries[i]) continue;
+    if (entries[i].scheme == Scheme::None) {
       slots_[i].reset();
       continue;
     }
     auto fresh = std::make_shared<Slot>();
-    fresh->spec = specs[i];
+    fresh->entry = entries[i];
     slots_[i] = std::move(fresh);
   }
   config_ = config;
   configured_ = true;
 }
 
-std::unique_ptr<Backend> makeBackend(const SlotSpec& spec) {
-  switch (spec.scheme) {
-    case Scheme::Emulator: return makeEmulatorBackend(spec.argument);
-    case Scheme::Pcsc: return makePcscBackend(spec.argument);
+std::unique_ptr<Backend> makeBackend(const SlotEntry& entry) {
+  switch (entry.scheme) {
+    case Scheme::Emulator: return makeEmulatorBackend(entry.argument);
+    case Scheme::Pcsc: return makePcscBackend(entry.argument);
     case Scheme::None: break;
   }
   return nullptr;

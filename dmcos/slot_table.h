@@ -14,7 +14,7 @@ namespace dmcos {
 
 struct Slot {
   std::mutex mutex;  // one command at a time per slot
-  SlotSpec spec;
+  SlotEntry entry;
   std::unique_ptr<Backend> backend;
   bool open = false;
   bool lastResponseSecret = false;  // masks the GET RESPONSE that follows
@@ -37,6 +37,6 @@ class SlotTable {
   std::array<std::shared_ptr<Slot>, kSlotCount> slots_;
 };
 
-std::unique_ptr<Backend> makeBackend(const SlotSpec& spec);
+std::unique_ptr<Backend> makeBackend(const SlotEntry& entry);
 
 }  // namespace dmcos

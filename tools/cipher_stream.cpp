@@ -50,11 +50,11 @@ constexpr FamilyCalls<Rc4Ctx> kRc4{NORV_DAL_Rc4AcquireContext,
 template <typename Ctx>
 class Context {
  public:
-  Context(const FamilyCalls<Ctx>& calls, const CipherSpec& spec, bool cbc, int32_t encFlag)
+  Context(const FamilyCalls<Ctx>& calls, const CipherChoice& choice, bool cbc, int32_t encFlag)
       : calls_(calls) {
     const int32_t mode = cbc ? NORV_DAL_MODE_CBC : NORV_DAL_MODE_ECB;
-    check(calls.acquire(spec.key.data(), static_cast<int32_t>(spec.key.size()),
-                        cbc ? spec.iv.data() : nullptr, mode, encFlag, &ctx_),
+    check(calls.acquire(choice.key.data(), static_cast<int32_t>(choice.key.size()),
+                        cbc ? choice.iv.data() : nullptr, mode, encFlag, &ctx_),
           "set up the cipher");
   }
   ~Context() {
@@ -73,9 +73,9 @@ class Context {
 template <typename Ctx>
 class FamilyCipher final : public CipherStream {
  public:
-  FamilyCipher(const FamilyCalls<Ctx>& calls, const CipherSpec& spec, Direction direction)
+  FamilyCipher(const FamilyCalls<Ctx>& calls, const CipherChoice& choice, Direction direction)
       : encrypt_(direction == Direction::Encrypt),
-        context_(calls, spec, spec.cbc, encrypt_ ? 1 : 0) {}
+        context_(calls, choice, choice.cbc, encrypt_ ? 1 : 0) {}
 
   void update(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out) override {
     const auto call = encrypt_ ? context_.calls().encUpdate : context_.calls().decUpdate;
@@ -104,8 +104,8 @@ class FamilyCipher final : public CipherStream {
 template <typename Ctx>
 class FamilyMac final : public MacStream {
  public:
-  FamilyMac(const FamilyCalls<Ctx>& calls, const CipherSpec& spec)
-      : context_(calls, spec, false, 1) {}
+  FamilyMac(const FamilyCalls<Ctx>& calls, const CipherChoice& choice)
+      : context_(calls, choice, false, 1) {}
 
   void update(std::span<const std::uint8_t> in) override {
     check(context_.calls().macUpdate(context_.get(), in.data(), static_cast<uint32_t>(in.size())),
@@ -167,43 +167,43 @@ std::size_t blockSize(Algorithm algorithm) {
   }
 }
 
-void validate(const CipherSpec& spec) {
-  if (!keyLengthFits(spec.algorithm, spec.key.size()))
-    throw UsageError(keyLengthRule(spec.algorithm));
-  if (spec.algorithm == Algorithm::Rc4) {
-    if (!spec.iv.empty()) throw UsageError("RC4 takes no IV");
+void validate(const CipherChoice& choice) {
+  if (!keyLengthFits(choice.algorithm, choice.key.size()))
+    throw UsageError(keyLengthRule(choice.algorithm));
+  if (choice.algorithm == Algorithm::Rc4) {
+    if (!choice.iv.empty()) throw UsageError("RC4 takes no IV");
     return;
   }
-  if (spec.cbc && spec.iv.size() != blockSize(spec.algorithm))
-    throw UsageError("CBC needs an IV of " + std::to_string(blockSize(spec.algorithm)) +
+  if (choice.cbc && choice.iv.size() != blockSize(choice.algorithm))
+    throw UsageError("CBC needs an IV of " + std::to_string(blockSize(choice.algorithm)) +
                      " bytes (--iv)");
-  if (!spec.cbc && !spec.iv.empty()) throw UsageError("ECB takes no IV");
+  if (!choice.cbc && !choice.iv.empty()) throw UsageError("ECB takes no IV");
 }
 
-std::unique_ptr<CipherStream> openCipher(const CipherSpec& spec, Direction direction) {
-  switch (spec.algorithm) {
+std::unique_ptr<CipherStream> openCipher(const CipherChoice& choice, Direction direction) {
+  switch (choice.algorithm) {
     case Algorithm::Ssf33:
-      return std::make_unique<FamilyCipher<SSF33Ctx>>(kSsf33, spec, direction);
+      return std::make_unique<FamilyCipher<SSF33Ctx>>(kSsf33, choice, direction);
     case Algorithm::Des:
     case Algorithm::TripleDes:
-      return std::make_unique<FamilyCipher<DesCtx>>(kDes, spec, direction);
+      return std::make_unique<FamilyCipher<DesCtx>>(kDes, choice, direction);
     case Algorithm::Rc2:
-      return std::make_unique<FamilyCipher<Rc2Ctx>>(kRc2, spec, direction);
+      return std::make_unique<FamilyCipher<Rc2Ctx>>(kRc2, choice, direction);
     case Algorithm::Rc4:
-      return std::make_unique<FamilyCipher<Rc4Ctx>>(kRc4, spec, direction);
+      return std::make_unique<FamilyCipher<Rc4Ctx>>(kRc4, choice, direction);
   }
   throw UsageError("unknown cipher");
 }
 
-std::unique_ptr<MacStream> openMac(const CipherSpec& spec) {
-  switch (spec.algorithm) {
+std::unique_ptr<MacStream> openMac(const CipherChoice& choice) {
+  switch (choice.algorithm) {
     case Algorithm::Ssf33:
-      return std::make_unique<FamilyMac<SSF33Ctx>>(kSsf33, spec);
+      return std::make_unique<FamilyMac<SSF33Ctx>>(kSsf33, choice);
     case Algorithm::Des:
     case Algorithm::TripleDes:
-      return std::make_unique<FamilyMac<DesCtx>>(kDes, spec);
+      return std::make_unique<FamilyMac<DesCtx>>(kDes, choice);
     case Algorithm::Rc2:
-      return std::make_unique<FamilyMac<Rc2Ctx>>(kRc2, spec);
+      return std::make_unique<FamilyMac<Rc2Ctx>>(kRc2, choice);
     case Algorithm::Rc4:
       break;
   }

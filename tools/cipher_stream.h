@@ -15,7 +15,7 @@ namespace tkp30 {
 enum class Algorithm { Ssf33, Des, TripleDes, Rc2, Rc4 };
 enum class Direction { Encrypt, Decrypt };
 
-struct CipherSpec {
+struct CipherChoice {
   Algorithm algorithm = Algorithm::Des;
   bool cbc = true;
   SecretBytes key;
@@ -25,7 +25,7 @@ struct CipherSpec {
 // Bytes in a block of the algorithm (1 for the stream cipher).
 std::size_t blockSize(Algorithm algorithm);
 // Throws UsageError unless the key, mode and IV suit the algorithm.
-void validate(const CipherSpec& spec);
+void validate(const CipherChoice& choice);
 
 class CipherStream {
  public:
@@ -43,8 +43,8 @@ class MacStream {
   virtual std::vector<std::uint8_t> finish(std::uint32_t macLength) = 0;
 };
 
-std::unique_ptr<CipherStream> openCipher(const CipherSpec& spec, Direction direction);
-// The CBC-MAC from a zero start, whatever the spec's mode and IV.
-std::unique_ptr<MacStream> openMac(const CipherSpec& spec);
+std::unique_ptr<CipherStream> openCipher(const CipherChoice& choice, Direction direction);
+// The CBC-MAC from a zero start, whatever the choice's mode and IV.
+std::unique_ptr<MacStream> openMac(const CipherChoice& choice);
 
 }  // namespace tkp30

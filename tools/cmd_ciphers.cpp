@@ -78,21 +78,21 @@ SecretBytes readKey(const KeySource& source) {
   return key;
 }
 
-CipherSpec specOf(const CipherOptions& o, bool withMode) {
-  CipherSpec spec;
-  spec.algorithm = o.algorithm;
-  spec.cbc = withMode && o.algorithm != Algorithm::Rc4 && o.cbc;
-  spec.key = readKey(o.key);
+CipherChoice cipherChoiceOf(const CipherOptions& o, bool withMode) {
+  CipherChoice choice;
+  choice.algorithm = o.algorithm;
+  choice.cbc = withMode && o.algorithm != Algorithm::Rc4 && o.cbc;
+  choice.key = readKey(o.key);
   auto iv = parseHex(o.ivHex);
   if (!iv) throw UsageError("--iv takes hex digits");
-  spec.iv = *iv;
-  validate(spec);
-  if (spec.algorithm == Algorithm::Ssf33) openToken();
-  return spec;
+  choice.iv = *iv;
+  validate(choice);
+  if (choice.algorithm == Algorithm::Ssf33) openToken();
+  return choice;
 }
 
 void stream(const CipherOptions& o, Direction direction) {
-  const auto cipher = openCipher(specOf(o, true), direction);
+  const auto cipher = openCipher(cipherChoiceOf(o, true), direction);
   InputFile in(o.in);
   OutputFile out(o.out);
   Progress progress(in.size(), kProgressThreshold);
@@ -111,7 +111,7 @@ void stream(const CipherOptions& o, Direction direction) {
 void mac(const CipherOptions& o) {
   if (o.macLength > blockSize(o.algorithm))
     throw UsageError("a MAC is at most " + std::to_string(blockSize(o.algorithm)) + " bytes");
-  const auto macStream = openMac(specOf(o, false));
+  const auto macStream = openMac(cipherChoiceOf(o, false));
   InputFile in(o.in);
   Progress progress(in.size(), kProgressThreshold);
   std::vector<std::uint8_t> chunk(kChunk);

@@ -139,9 +139,9 @@ std::string signAndVerify(const KeyPair& pair) {
   return "SHA-256 signature accepted by the software RSA, refused for another message";
 }
 
-std::vector<std::uint8_t> runThrough(const CipherSpec& spec, Direction direction,
+std::vector<std::uint8_t> runThrough(const CipherChoice& choice, Direction direction,
                                      std::span<const std::uint8_t> in) {
-  const auto cipher = openCipher(spec, direction);
+  const auto cipher = openCipher(choice, direction);
   std::vector<std::uint8_t> out;
   std::vector<std::uint8_t> piece;
   cipher->update(in, piece);
@@ -152,13 +152,13 @@ std::vector<std::uint8_t> runThrough(const CipherSpec& spec, Direction direction
 }
 
 std::string roundTrip(Algorithm algorithm, std::string_view keyHex, std::string_view ivHex) {
-  CipherSpec spec;
-  spec.algorithm = algorithm;
-  parseHex(keyHex, spec.key);
-  spec.iv = *parseHex(ivHex);
+  CipherChoice choice;
+  choice.algorithm = algorithm;
+  parseHex(keyHex, choice.key);
+  choice.iv = *parseHex(ivHex);
   const auto plain = bytesOf("Two blocks and a bit of plaintext for the round trip.");
-  const auto cipher = runThrough(spec, Direction::Encrypt, plain);
-  const auto back = runThrough(spec, Direction::Decrypt, cipher);
+  const auto cipher = runThrough(choice, Direction::Encrypt, plain);
+  const auto back = runThrough(choice, Direction::Decrypt, cipher);
   expect(!std::equal(plain.begin(), plain.end(), cipher.begin()),
          "the ciphertext is the plaintext");
   expect(std::equal(plain.begin(), plain.end(), back.begin(), back.end()),

@@ -23,11 +23,11 @@ std::array<FormatKey, kFormatKeyCount> formatKeys(std::span<const std::uint8_t> 
 }
 
 void fillKeyRecord(const FormatKey& key, CosKeyRecord& record) {
-  record.keyId = key.spec.id;
-  record.keyType = key.spec.type;
-  record.params = key.spec.params;
-  record.firstHalf = key.spec.firstHalf;
-  record.secondHalf = key.spec.secondHalf;
+  record.keyId = key.header.id;
+  record.keyType = key.header.type;
+  record.params = key.header.params;
+  record.firstHalf = key.header.firstHalf;
+  record.secondHalf = key.header.secondHalf;
   const std::size_t size = std::min(key.value.size(), record.value.size());
   std::copy_n(key.value.begin(), size, record.value.begin());
   record.valueLen = static_cast<std::uint8_t>(size);

@@ -12,7 +12,7 @@
 namespace dal {
 
 struct FormatKey {
-  layout::KeySpec spec;
+  layout::KeyHeader header;
   std::span<const std::uint8_t> value;
   const char* logText;
 };

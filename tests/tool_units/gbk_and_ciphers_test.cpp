@@ -28,8 +28,8 @@ TEST_F(Locale, WhatTheLocaleCannotShowBecomesQuestionMarks) {
   EXPECT_EQ(gbkToLocale("a\xFF"), "a?");  // a broken trailing byte
 }
 
-CipherSpec spec(Algorithm algorithm, std::string_view keyHex, std::string_view ivHex, bool cbc) {
-  CipherSpec s;
+CipherChoice choice(Algorithm algorithm, std::string_view keyHex, std::string_view ivHex, bool cbc) {
+  CipherChoice s;
   s.algorithm = algorithm;
   s.cbc = cbc;
   parseHex(keyHex, s.key);
@@ -37,24 +37,24 @@ CipherSpec spec(Algorithm algorithm, std::string_view keyHex, std::string_view i
   return s;
 }
 
-TEST(CipherSpec, KeyModeAndIvMustSuitTheAlgorithm) {
-  EXPECT_NO_THROW(validate(spec(Algorithm::Des, "0011223344556677", "0001020304050607", true)));
+TEST(CipherChoice, KeyModeAndIvMustSuitTheAlgorithm) {
+  EXPECT_NO_THROW(validate(choice(Algorithm::Des, "0011223344556677", "0001020304050607", true)));
   EXPECT_NO_THROW(
-      validate(spec(Algorithm::TripleDes, "00112233445566778899aabbccddeeff", "", false)));
-  EXPECT_NO_THROW(validate(spec(Algorithm::Rc4, "01", "", true)));
-  EXPECT_THROW(validate(spec(Algorithm::Des, "00112233445566", "0001020304050607", true)),
+      validate(choice(Algorithm::TripleDes, "00112233445566778899aabbccddeeff", "", false)));
+  EXPECT_NO_THROW(validate(choice(Algorithm::Rc4, "01", "", true)));
+  EXPECT_THROW(validate(choice(Algorithm::Des, "00112233445566", "0001020304050607", true)),
                UsageError);
-  EXPECT_THROW(validate(spec(Algorithm::TripleDes, "00112233445566778899", "", false)), UsageError);
-  EXPECT_THROW(validate(spec(Algorithm::Ssf33, "0011223344556677", "", false)), UsageError);
-  EXPECT_THROW(validate(spec(Algorithm::Des, "0011223344556677", "00010203", true)), UsageError);
-  EXPECT_THROW(validate(spec(Algorithm::Des, "0011223344556677", "0001020304050607", false)),
+  EXPECT_THROW(validate(choice(Algorithm::TripleDes, "00112233445566778899", "", false)), UsageError);
+  EXPECT_THROW(validate(choice(Algorithm::Ssf33, "0011223344556677", "", false)), UsageError);
+  EXPECT_THROW(validate(choice(Algorithm::Des, "0011223344556677", "00010203", true)), UsageError);
+  EXPECT_THROW(validate(choice(Algorithm::Des, "0011223344556677", "0001020304050607", false)),
                UsageError);
-  EXPECT_THROW(validate(spec(Algorithm::Rc4, "01", "00", false)), UsageError);
-  EXPECT_THROW(validate(spec(Algorithm::Rc2, "", "", false)), UsageError);
+  EXPECT_THROW(validate(choice(Algorithm::Rc4, "01", "00", false)), UsageError);
+  EXPECT_THROW(validate(choice(Algorithm::Rc2, "", "", false)), UsageError);
 }
 
 TEST(CipherStream, StreamingInPiecesGivesTheOneShotResult) {
-  const auto s = spec(Algorithm::Rc2, "00112233445566778899aabbccddeeff", "0102030405060708", true);
+  const auto s = choice(Algorithm::Rc2, "00112233445566778899aabbccddeeff", "0102030405060708", true);
   std::vector<std::uint8_t> plain(1000);
   for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 7);
 
