@@ -21,6 +21,14 @@ void put16(Bytes& b, std::uint16_t v) {
 void put32(Bytes& b, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
+// Appends by resize and copy: GCC 12 reports a false -Wstringop-overflow
+// for vector::insert of a range into freshly reserved storage at -O2/-O3.
+void putBytes(Bytes& b, std::span<const std::uint8_t> v) {
+  if (v.empty()) return;
+  const std::size_t at = b.size();
+  b.resize(at + v.size());
+  std::memcpy(b.data() + at, v.data(), v.size());
+}
 
 struct Reader {
   std::span<const std::uint8_t> s;
@@ -68,38 +76,38 @@ Bytes encodeImage(const Persistent& p) {
   put8(payload, p.options.t0 ? 1 : 0);
   put8(payload, p.mfExists ? 1 : 0);
   if (p.mfExists) {
-    payload.insert(payload.end(), p.mfHeader.begin(), p.mfHeader.end());
+    putBytes(payload, p.mfHeader);
     put8(payload, static_cast<std::uint8_t>(p.mfName.size()));
-    payload.insert(payload.end(), p.mfName.begin(), p.mfName.end());
+    putBytes(payload, p.mfName);
   }
   put16(payload, static_cast<std::uint16_t>(p.files.size()));
   for (const auto& [id, f] : p.files) {
     put16(payload, id);
     put8(payload, f.type);
     put16(payload, f.size);
-    payload.insert(payload.end(), f.access.begin(), f.access.end());
+    putBytes(payload, f.access);
     put8(payload, f.present);
     put32(payload, static_cast<std::uint32_t>(f.data.size()));
-    payload.insert(payload.end(), f.data.begin(), f.data.end());
+    putBytes(payload, f.data);
   }
   put8(payload, static_cast<std::uint8_t>(p.keys.size()));
   for (const auto& [id, k] : p.keys) {
     put8(payload, id);
     put8(payload, k.type);
-    payload.insert(payload.end(), k.params.begin(), k.params.end());
+    putBytes(payload, k.params);
     put8(payload, static_cast<std::uint8_t>((k.maxTries << 4) | (k.tries & 0x0F)));
     put8(payload, static_cast<std::uint8_t>(k.value.size()));
-    payload.insert(payload.end(), k.value.begin(), k.value.end());
+    putBytes(payload, k.value);
   }
-  Bytes image;
-  image.reserve(kHeader + payload.size());
-  image.insert(image.end(), kMagic, kMagic + 8);
-  put32(image, kVersion);
-  put32(image, static_cast<std::uint32_t>(payload.size()));
   std::uint8_t digest[32];
   crypto::sha256(payload.data(), payload.size(), digest);
-  image.insert(image.end(), digest, digest + 32);
-  image.insert(image.end(), payload.begin(), payload.end());
+  Bytes image;
+  image.reserve(kHeader + payload.size());
+  putBytes(image, kMagic);
+  put32(image, kVersion);
+  put32(image, static_cast<std::uint32_t>(payload.size()));
+  putBytes(image, digest);
+  putBytes(image, payload);
   return image;
 }
 
