@@ -1,11 +1,9 @@
 #include "trace.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
+
+#include "trace_output.h"
 
 namespace dmcos {
 namespace {
@@ -85,15 +83,7 @@ bool traceEnabled() {
 void traceLine(const std::string& line) {
   const char* target = std::getenv(kTraceVariable);
   if (target == nullptr || *target == '\0') return;
-  const std::string text = line + "\n";
-  if (std::string_view(target) == "-") {
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
-    return;
-  }
-  const int fd = ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  [[maybe_unused]] const ssize_t n = ::write(fd, text.data(), text.size());
-  ::close(fd);
+  writeTrace(target, line + "\n");
 }
 
 }  // namespace dmcos

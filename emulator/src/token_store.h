@@ -5,9 +5,9 @@
 // Files of a token kept in <image>:
 //   <image>        the image (absent: a blank token); replaced atomically
 //   <image>.tmp    the next image while it is being written
-//   <image>.lock   flock()ed for the duration of every command, and mapped
+//   <image>.lock   locked for the duration of every command, and mapped
 //                  by every process that uses the token: it holds the
-//                  volatile state, stamped with the kernel's boot id so
+//                  volatile state, stamped with the machine's boot id so
 //                  that a reboot is a power-down
 #pragma once
 
@@ -15,6 +15,7 @@
 #include <string>
 
 #include "tkp30emu/card.h"
+#include "token_files.h"
 
 namespace tkp30emu {
 
@@ -32,7 +33,6 @@ class TokenStore {
   TokenStore() = default;
   TokenStore(const TokenStore&) = delete;
   TokenStore& operator=(const TokenStore&) = delete;
-  ~TokenStore();
 
   // Opens (creating) the lock file and maps the shared state.
   bool open(const std::string& imagePath, std::string& error);
@@ -42,15 +42,15 @@ class TokenStore {
   void unlock();
   // Reads the image; a missing file is a blank token.
   bool load(Persistent& p, std::string& error);
-  // Atomic replace: temporary file, fsync, rename, fsync of the directory.
+  // Atomic replace: the next image is written and flushed in full before
+  // it takes the current one's place.
   bool commit(const Persistent& p, std::string& error);
 
   SharedState* shared() { return shm_; }
 
  private:
   std::string path_;
-  int lockFd_ = -1;
-  int dirFd_ = -1;
+  TokenFiles files_;
   SharedState* shm_ = nullptr;
 };
 

@@ -2,9 +2,9 @@
 #include "device/log.h"
 
 #ifdef NORV_DAL_TEST_LOG_DIR
-#include <unistd.h>
-
 #include <cstdio>
+
+#include "device/log_file.h"
 #endif
 
 namespace dal {
@@ -14,7 +14,7 @@ namespace dal {
 const char* DalLogPath() {
   thread_local char path[512];
   std::snprintf(path, sizeof path, "%s/dal_tkp30.%d.txt", NORV_DAL_TEST_LOG_DIR,
-                static_cast<int>(::getpid()));
+                DalProcessId());
   return path;
 }
 #else

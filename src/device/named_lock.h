@@ -1,12 +1,10 @@
-// A machine-wide binary semaphore found by name: a 32-bit word in POSIX
-// shared memory, waited on with futexes. 0 is free (so a freshly created,
-// zero-filled object starts free), 1 is taken. It has no owner: any
-// holder of a handle may release it, and releasing a free lock leaves it
-// free. A process that dies holding it leaves it taken.
+// A machine-wide binary semaphore found by name, free when first created.
+// It has no owner: any holder of a handle may release it, and releasing a
+// free lock leaves it free. A process that dies holding it leaves it taken.
+// Each platform has its own implementation file.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
+#include <memory>
 
 namespace dal {
 
@@ -19,12 +17,13 @@ class NamedLock {
   NamedLock(const NamedLock&) = delete;
   NamedLock& operator=(const NamedLock&) = delete;
 
-  bool valid() const { return word_ != nullptr; }
+  bool valid() const { return native_ != nullptr; }
   void lock();    // blocks without time-out
   void unlock();
 
  private:
-  std::atomic<std::uint32_t>* word_ = nullptr;
+  struct Native;  // the platform's object; null when opening failed
+  std::unique_ptr<Native> native_;
 };
 
 }  // namespace dal

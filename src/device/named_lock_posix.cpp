@@ -1,3 +1,6 @@
+// The named lock on Linux: a 32-bit word in POSIX shared memory, waited on
+// with futexes. 0 is free (so a freshly created, zero-filled object starts
+// free), 1 is taken.
 #include "device/named_lock.h"
 
 #include <fcntl.h>
@@ -7,7 +10,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 namespace dal {
@@ -46,26 +51,40 @@ std::atomic<std::uint32_t>* mapWord(const char* name) {
 static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
-NamedLock::NamedLock(const char* name) : word_(mapWord(name)) {}
+struct NamedLock::Native {
+  Native() = default;
+  ~Native() {
+    if (word != nullptr) ::munmap(word, sizeof(std::uint32_t));
+  }
+  Native(const Native&) = delete;
+  Native& operator=(const Native&) = delete;
+  std::atomic<std::uint32_t>* word = nullptr;
+};
 
-NamedLock::~NamedLock() {
-  if (word_ != nullptr) ::munmap(word_, sizeof(std::uint32_t));
+NamedLock::NamedLock(const char* name) {
+  auto native = std::make_unique<Native>();
+  native->word = mapWord(name);
+  if (native->word != nullptr) native_ = std::move(native);
 }
 
+NamedLock::~NamedLock() = default;
+
 void NamedLock::lock() {
-  if (word_ == nullptr) return;
+  if (!native_) return;
+  std::atomic<std::uint32_t>* const word = native_->word;
   for (;;) {
     std::uint32_t expected = kFree;
-    if (word_->compare_exchange_strong(expected, kTaken, std::memory_order_acquire)) return;
+    if (word->compare_exchange_strong(expected, kTaken, std::memory_order_acquire)) return;
     // Sleeps only while the word still reads taken; EINTR and spurious
     // wake-ups simply try again.
-    futex(word_, FUTEX_WAIT, kTaken);
+    futex(word, FUTEX_WAIT, kTaken);
   }
 }
 
 void NamedLock::unlock() {
-  if (word_ == nullptr) return;
-  if (word_->exchange(kFree, std::memory_order_release) == kTaken) futex(word_, FUTEX_WAKE, 1);
+  if (!native_) return;
+  std::atomic<std::uint32_t>* const word = native_->word;
+  if (word->exchange(kFree, std::memory_order_release) == kTaken) futex(word, FUTEX_WAKE, 1);
 }
 
 }  // namespace dal
