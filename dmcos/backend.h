@@ -23,7 +23,9 @@ class Backend {
   virtual ~Backend() = default;
   // True when the token is open and usable. Called again on an open
   // backend it reuses the open token (and may reconnect a lost one).
-  virtual bool open() = 0;
+  // When it fails, `why` says why in words a user can act on (never a
+  // secret: paths, reader names and system reasons only).
+  virtual bool open(std::string& why) = 0;
   virtual void close() = 0;
   // False when the command could not be carried to the card at all.
   virtual bool transmit(std::span<const std::uint8_t> command, Reply& reply) = 0;

@@ -2,6 +2,7 @@
 // emu:<token image path> talks to the software token kept in that file.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "backend.h"
@@ -15,13 +16,19 @@ class EmulatorBackend final : public Backend {
  public:
   explicit EmulatorBackend(std::string_view path) : path_(path) {}
 
-  bool open() override {
+  bool open(std::string& why) override {
     if (token_) return true;
-    if (path_.empty()) return false;
-    std::string error;
-    token_ = tkp30emu::openToken(path_, error);
+    if (path_.empty()) {
+      why = "no token image named";
+      return false;
+    }
+    if (!folderExists()) {
+      why = "no token image at " + path_ + ": its folder does not exist";
+      return false;
+    }
+    token_ = tkp30emu::openToken(path_, why);
     // A damaged or foreign image keeps the slot closed; say why in the trace.
-    if (!token_) traceLine("emu: token " + path_ + " not opened: " + error);
+    if (!token_) traceLine("emu: token " + path_ + " not opened: " + why);
     return token_ != nullptr;
   }
 
@@ -38,6 +45,13 @@ class EmulatorBackend final : public Backend {
   }
 
  private:
+  // A missing image is a blank token, but only in a folder that exists.
+  bool folderExists() const {
+    const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
+    std::error_code ignored;
+    return folder.empty() || std::filesystem::is_directory(folder, ignored);
+  }
+
   std::string path_;
   std::unique_ptr<tkp30emu::Token> token_;
 };

@@ -2,6 +2,7 @@
 // once the card was reset or pulled under it, or a command could not be
 // carried, it is dropped and the next open connects afresh, so the library
 // sees a fresh card or an open failure rather than stale card state.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -28,11 +29,11 @@ class PcscBackend final : public Backend {
  public:
   explicit PcscBackend(std::string reader) : reader_(std::move(reader)) {}
 
-  bool open() override {
+  bool open(std::string& why) override {
     std::lock_guard lock(mutex_);
     if (link_ && link_->connection.status() == SCARD_S_SUCCESS) return true;
     link_.reset();
-    return connect();
+    return connect(why);
   }
 
   void close() override {
@@ -50,22 +51,50 @@ class PcscBackend final : public Backend {
 
  private:
   // A fresh context each time, so that a restarted pcscd is found again.
-  bool connect() {
+  bool connect(std::string& why) {
     auto link = std::make_unique<Link>();
-    if (!link->context.valid()) return false;
-    for (const std::string& name : candidates(link->context)) {
-      if (link->connection.connect(link->context, name) == SCARD_S_SUCCESS) {
+    if (!link->context.valid()) {
+      why = noService(link->context.result());
+      return false;
+    }
+    const std::vector<std::string> readers = link->context.readers();
+    if (!reader_.empty() && std::find(readers.begin(), readers.end(), reader_) == readers.end()) {
+      why = "no reader named \"" + reader_ + "\"; " + listOf(readers);
+      return false;
+    }
+    LONG last = SCARD_E_NO_SMARTCARD;
+    for (const std::string& name : reader_.empty() ? readers : std::vector{reader_}) {
+      last = link->connection.connect(link->context, name);
+      if (last == SCARD_S_SUCCESS) {
         link_ = std::move(link);
         return true;
       }
     }
+    why = noCard(last, readers);
     return false;
   }
 
-  // The configured reader, or every reader in pcscd's order for "pcsc:".
-  std::vector<std::string> candidates(const pcsc::Context& context) const {
-    if (!reader_.empty()) return {reader_};
-    return context.readers();
+  static std::string noService(LONG result) {
+    if (result == SCARD_E_NO_SERVICE) return "pcscd is not running";
+    return std::string("PC/SC is not available: ") + pcsc_stringify_error(result);
+  }
+
+  static std::string listOf(const std::vector<std::string>& readers) {
+    if (readers.empty()) return "pcscd knows no reader";
+    std::string list = "the readers are";
+    for (std::size_t i = 0; i < readers.size(); ++i)
+      list += (i == 0 ? " \"" : ", \"") + readers[i] + "\"";
+    return list;
+  }
+
+  std::string noCard(LONG result, const std::vector<std::string>& readers) const {
+    const bool absent = result == SCARD_E_NO_SMARTCARD || result == SCARD_W_REMOVED_CARD;
+    if (reader_.empty()) {
+      if (readers.empty()) return "pcscd knows no reader";
+      return "no reader holds a card; " + listOf(readers);
+    }
+    if (absent) return "no card in reader \"" + reader_ + "\"";
+    return "reader \"" + reader_ + "\": " + pcsc_stringify_error(result);
   }
 
   bool exchange(std::span<const std::uint8_t> command, Reply& reply) {

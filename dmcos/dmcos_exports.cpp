@@ -1,8 +1,11 @@
 // Open_UK / Close_UK / APDU_UK over the slot table.
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <string>
 
 #include "dmcos.h"
+#include "open_errors.h"
 #include "slot_table.h"
 #include "trace.h"
 
@@ -12,11 +15,38 @@ namespace {
 constexpr std::size_t kMinCommand = 4;
 constexpr std::size_t kMaxCommand = 4 + 1 + 255 + 1;
 
-bool openSlot(Slot& slot) {
+bool openSlot(Slot& slot, std::string& why) {
   if (!slot.backend) slot.backend = makeBackend(slot.entry);
-  if (!slot.backend) return false;
-  slot.open = slot.backend->open();
+  if (!slot.backend) {
+    why = "this device library has no backend for the slot's scheme";
+    return false;
+  }
+  slot.open = slot.backend->open(why);
   return slot.open;
+}
+
+int openNumbered(int number) {
+  SlotTable& table = SlotTable::instance();
+  auto s = table.slot(number);
+  if (!s) {
+    recordOpenOutcome(number, table.unconfiguredReason(number));
+    return 0;
+  }
+  std::lock_guard lock(s->mutex);
+  std::string why;
+  const bool opened = openSlot(*s, why);
+  recordOpenOutcome(number, opened ? std::string() : why);
+  return opened ? 1 : 0;
+}
+
+// Copies as much of `text` as fits, always NUL-terminated.
+int copyText(const std::string& text, char* buf, int cap) {
+  if (cap > 0) {
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(cap) - 1);
+    std::memcpy(buf, text.data(), n);
+    buf[n] = '\0';
+  }
+  return static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
 }
 
 bool validArguments(const unsigned char* cmd, int cmdLen, const unsigned char* resp,
@@ -53,12 +83,18 @@ using dmcos::SlotTable;
 
 extern "C" DMCOS_API int Open_UK(int slot) {
   try {
-    auto s = SlotTable::instance().slot(slot);
-    if (!s) return 0;
-    std::lock_guard lock(s->mutex);
-    return dmcos::openSlot(*s) ? 1 : 0;
+    return dmcos::openNumbered(slot);
   } catch (...) {
     return 0;
+  }
+}
+
+extern "C" DMCOS_API int OpenError_UK(int slot, char* buf, int cap) {
+  if (slot < 1 || slot > dmcos::kSlotCount || cap < 0 || (buf == nullptr && cap > 0)) return -1;
+  try {
+    return dmcos::copyText(dmcos::lastOpenError(slot), buf, cap);
+  } catch (...) {
+    return -1;
   }
 }
 

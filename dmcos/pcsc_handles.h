@@ -22,6 +22,7 @@ class Context {
 
   // False when the resource manager could not be reached (pcscd not running).
   bool valid() const { return result_ == SCARD_S_SUCCESS; }
+  LONG result() const { return result_; }
   SCARDCONTEXT get() const { return handle_; }
 
   // The reader names in the resource manager's order; empty on any failure.

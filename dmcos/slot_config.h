@@ -25,4 +25,8 @@ using SlotEntries = std::array<SlotEntry, kSlotCount>;
 
 SlotEntries parseSlots(std::string_view config);
 
+// Why slot `number` (1..6) of `config` has no backend to open, for a slot
+// that parseSlots leaves unconfigured.
+std::string unconfiguredReason(std::string_view config, int number);
+
 }  // namespace dmcos

@@ -18,6 +18,11 @@ std::shared_ptr<Slot> SlotTable::slot(int number) {
   return slots_[static_cast<std::size_t>(number - 1)];
 }
 
+std::string SlotTable::unconfiguredReason(int number) {
+  std::lock_guard lock(mutex_);
+  return dmcos::unconfiguredReason(config_, number);
+}
+
 // Slots whose entry is unchanged keep their open backend.
 void SlotTable::reconfigure(const std::string& config) {
   const SlotEntries entries = parseSlots(config);

@@ -27,6 +27,8 @@ class SlotTable {
   // The slot numbered 1..6 under the current configuration, or nullptr.
   // The configuration is read again whenever TKP30_SLOTS changes.
   std::shared_ptr<Slot> slot(int number);
+  // Why slot(number) gave nothing, under the configuration it last read.
+  std::string unconfiguredReason(int number);
 
  private:
   void reconfigure(const std::string& config);

@@ -35,6 +35,17 @@ extern "C" {
  * Calling it again on an open slot reuses the open token. */
 DMCOS_API int Open_UK(int slot);
 
+/* Why the last Open_UK(slot) failed, as one line of text (UTF-8, no PIN
+ * or key: paths, reader names and system reasons only): "not configured",
+ * a missing, unreadable or damaged token image, pcscd not running, no
+ * such reader (with the readers there are), no card in the reader.
+ * Copies at most cap - 1 bytes and a NUL into buf and returns the full
+ * length of the reason, so a return of cap or more means it was cut
+ * short; 0 (and "") when the last open of the slot succeeded or none was
+ * tried. -1 for a slot outside 1..6, a negative cap, or a null buf with
+ * cap > 0. The reason is kept per process, per slot. */
+DMCOS_API int OpenError_UK(int slot, char *buf, int cap);
+
 /* Nonzero when the slot was closed. */
 DMCOS_API int Close_UK(int slot);
 

@@ -31,8 +31,9 @@ TEST(EmulatorBackend, OpensABlankTokenAndCarriesCommands) {
   dmcos::Reply reply;
   const std::uint8_t select[] = {0x00, 0xA4, 0x00, 0x00, 0x02, 0x3F, 0x00};
   EXPECT_FALSE(backend->transmit(select, reply));  // not open yet
-  ASSERT_TRUE(backend->open());
-  ASSERT_TRUE(backend->open());  // again: reuses the open token
+  std::string why;
+  ASSERT_TRUE(backend->open(why)) << why;
+  ASSERT_TRUE(backend->open(why));  // again: reuses the open token
   ASSERT_TRUE(backend->transmit(select, reply));
   EXPECT_EQ(reply.sw, 0x6A82);  // blank: no MF
   const std::uint8_t challenge[] = {0x00, 0x84, 0x00, 0x00, 0x08};
@@ -50,8 +51,10 @@ TEST(EmulatorBackend, DamagedImageKeepsTheSlotClosed) {
   std::ofstream(img) << "not a token image, just some bytes that are long enough to matter";
   auto backend = dmcos::makeEmulatorBackend(img);
   ASSERT_NE(backend, nullptr);
-  EXPECT_FALSE(backend->open());
-  EXPECT_FALSE(dmcos::makeEmulatorBackend("")->open());
+  std::string why;
+  EXPECT_FALSE(backend->open(why));
+  EXPECT_NE(why.find(img + ": "), std::string::npos) << why;
+  EXPECT_FALSE(dmcos::makeEmulatorBackend("")->open(why));
 }
 
 }  // namespace

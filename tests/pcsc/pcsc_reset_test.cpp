@@ -58,6 +58,9 @@ TEST(PcscNoService, OpenFailsWithoutResourceManager) {
   ::setenv("TKP30_SLOTS", "pcsc:;pcsc:Virtual PCD 00 00", 1);
   EXPECT_EQ(Open_UK(1), 0);
   EXPECT_EQ(Open_UK(2), 0);
+  char why[128];
+  OpenError_UK(2, why, sizeof why);
+  EXPECT_STREQ(why, "pcscd is not running");
   EXPECT_EQ(NORV_DAL_Initialize(), NORV_DAL_ERR_OPEN_DEVICE);
   EXPECT_FALSE(send(1, kGetChallenge).carried);
   ::unsetenv("TKP30_SLOTS");

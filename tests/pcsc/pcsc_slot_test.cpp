@@ -48,6 +48,16 @@ TEST_F(PcscSlotTest, MissingReaderOrCardDoesNotOpen) {
   EXPECT_EQ(Open_UK(2), 0) << "a reader without a card";
   EXPECT_EQ(Open_UK(3), 0) << "no reader holds a card";
   EXPECT_FALSE(send(2, kGetChallenge).carried);
+  const auto why = [](int slot) {
+    std::array<char, 256> text{};
+    OpenError_UK(slot, text.data(), static_cast<int>(text.size()));
+    return std::string(text.data());
+  };
+  const std::string listed =
+      "\"" + std::string(kFirstReader.name) + "\", \"" + kSecondReader.name + "\"";
+  EXPECT_EQ(why(1), "no reader named \"No Such Reader\"; the readers are " + listed);
+  EXPECT_EQ(why(2), "no card in reader \"" + std::string(kSecondReader.name) + "\"");
+  EXPECT_EQ(why(3), "no reader holds a card; the readers are " + listed);
 }
 
 TEST_F(PcscSlotTest, AnyReaderPicksTheFirstHoldingACard) {
