@@ -11,5 +11,8 @@ set_tests_properties(tool_end_to_end PROPERTIES TIMEOUT 600)
 norv_test_folder(tool_unit_tests tool_units
   ${PROJECT_SOURCE_DIR}/tools/hex.cpp ${PROJECT_SOURCE_DIR}/tools/pkcs1_blocks.cpp
   ${PROJECT_SOURCE_DIR}/tools/gbk.cpp ${PROJECT_SOURCE_DIR}/tools/cipher_stream.cpp)
-target_include_directories(tool_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
+# The library's internal layout headers too, to pin the tool's copy of
+# the layout to them.
+target_include_directories(tool_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools
+                           ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/dmcos/include)
 target_link_libraries(tool_unit_tests PRIVATE norv_dal_tkp30 OpenSSL::Crypto GTest::gtest_main)

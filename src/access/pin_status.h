@@ -7,9 +7,6 @@
 
 namespace dal {
 
-inline constexpr std::int32_t kLoginSuper = 1;
-inline constexpr std::int32_t kLoginUser = 2;
-
 // The key reference of a login type; an unknown type names the reference
 // 0xFF and the card decides.
 std::uint8_t DalPinKeyRef(std::int32_t loginType);

@@ -1,24 +1,21 @@
 #include "ciphers/block_engine.h"
 
-#include <openssl/crypto.h>
-
 #include <algorithm>
 #include <limits>
 
 #include "ciphers/block_split.h"
 #include "ciphers/cipher_result.h"
 #include "ciphers/padding.h"
+#include "device/wiped_bytes.h"
+#include "norv_dal_tkp30.h"
 
 namespace dal::ciphers {
 namespace {
 
 constexpr std::uint64_t kMaxOutput = std::numeric_limits<std::uint32_t>::max();
 
-// A work block that may hold plaintext: wiped when it goes out of scope.
-struct WorkBlock {
-  Block bytes{};
-  ~WorkBlock() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
-};
+// A work block that may hold plaintext.
+using WorkBlock = WipedBytes<kBlockSize>;
 
 HoldBack holdBackFor(Direction direction) {
   return direction == Direction::Encrypt ? HoldBack::None : HoldBack::LastBlock;
@@ -26,10 +23,12 @@ HoldBack holdBackFor(Direction direction) {
 
 }  // namespace
 
-bool BlockEngine::modeValid() const { return state_.mode == kModeEcb || state_.mode == kModeCbc; }
+bool BlockEngine::modeValid() const {
+  return state_.mode == NORV_DAL_MODE_ECB || state_.mode == NORV_DAL_MODE_CBC;
+}
 
 Chaining BlockEngine::chaining() const {
-  return state_.mode == kModeCbc ? Chaining::Cbc : Chaining::Ecb;
+  return state_.mode == NORV_DAL_MODE_CBC ? Chaining::Cbc : Chaining::Ecb;
 }
 
 void BlockEngine::transform(Direction direction, const std::uint8_t* in, std::uint8_t* out,

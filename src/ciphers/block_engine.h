@@ -14,9 +14,6 @@ namespace dal::ciphers {
 inline constexpr std::size_t kBlockSize = 8;
 using Block = std::array<std::uint8_t, kBlockSize>;
 
-inline constexpr std::int32_t kModeEcb = 1;
-inline constexpr std::int32_t kModeCbc = 2;
-
 enum class Chaining { Ecb, Cbc };
 enum class Direction { Encrypt, Decrypt };
 

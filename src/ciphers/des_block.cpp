@@ -7,13 +7,11 @@
 namespace dal::ciphers {
 namespace {
 
-int desDirection(Direction direction) {
-  return direction == Direction::Encrypt ? DES_ENCRYPT : DES_DECRYPT;
-}
+bool encrypting(Direction direction) { return direction == Direction::Encrypt; }
 
 void setKeyBlock(DES_cblock& block, DES_key_schedule& schedule, const std::uint8_t* bytes) {
   std::memcpy(block, bytes, sizeof(DES_cblock));
-  DES_set_key_unchecked(&block, &schedule);
+  des::makeSchedule(bytes, schedule);
 }
 
 }  // namespace
@@ -34,6 +32,11 @@ void desSetKey(DesCtx& ctx, const std::uint8_t* key, std::int32_t keyLen) {
   setKeyBlock(ctx.key3, ctx.schedule3, keyLen == kDes2KeyLen ? key : key + 2 * kKeyBlock);
 }
 
+des::Keys DesBlock::keys() {
+  if (ctx_.algorithm == kSingleDes) return {&ctx_.schedule1};
+  return {&ctx_.schedule1, &ctx_.schedule2, &ctx_.schedule3};
+}
+
 void DesBlock::run(Chaining chaining, Direction direction, const std::uint8_t* in,
                    std::uint8_t* out, std::size_t len) {
   if (chaining == Chaining::Cbc)
@@ -44,27 +47,14 @@ void DesBlock::run(Chaining chaining, Direction direction, const std::uint8_t* i
 
 void DesBlock::ecb(Direction direction, const std::uint8_t* in, std::uint8_t* out,
                    std::size_t len) {
-  const int enc = desDirection(direction);
-  for (std::size_t at = 0; at < len; at += kBlockSize) {
-    // libcrypto's const_DES_cblock is not const-qualified; the input is only read.
-    auto* src = reinterpret_cast<const_DES_cblock*>(const_cast<std::uint8_t*>(in + at));
-    auto* dst = reinterpret_cast<DES_cblock*>(out + at);
-    if (ctx_.algorithm == kSingleDes)
-      DES_ecb_encrypt(src, dst, &ctx_.schedule1, enc);
-    else
-      DES_ecb3_encrypt(src, dst, &ctx_.schedule1, &ctx_.schedule2, &ctx_.schedule3, enc);
-  }
+  des::ecb(keys(), in, out, len, encrypting(direction));
 }
 
 void DesBlock::cbc(Direction direction, const std::uint8_t* in, std::uint8_t* out,
                    std::size_t len) {
-  const int enc = desDirection(direction);
+  const des::Keys k = keys();
   forEachCbcRun(in, out, len, [&](const std::uint8_t* from, std::uint8_t* to, long n) {
-    if (ctx_.algorithm == kSingleDes)
-      DES_ncbc_encrypt(from, to, n, &ctx_.schedule1, &ctx_.iv, enc);
-    else
-      DES_ede3_cbc_encrypt(from, to, n, &ctx_.schedule1, &ctx_.schedule2, &ctx_.schedule3, &ctx_.iv,
-                           enc);
+    des::cbc(k, ctx_.iv, from, to, n, encrypting(direction));
   });
 }
 

@@ -2,14 +2,10 @@
 // the EDE form with two or three keys.
 #pragma once
 
-#ifndef OPENSSL_SUPPRESS_DEPRECATED  // the context keeps libcrypto's DES key schedules
-#define OPENSSL_SUPPRESS_DEPRECATED
-#endif
-#include <openssl/des.h>
-
 #include <cstdint>
 #include <span>
 
+#include "card/des_primitive.h"  // the context keeps libcrypto's DES key schedules
 #include "ciphers/block_engine.h"
 #include "ciphers/soft_context.h"
 
@@ -58,6 +54,7 @@ class DesBlock final : public BlockCipher {
   void encryptBlock(Block& block) override;
 
  private:
+  des::Keys keys();
   void ecb(Direction direction, const std::uint8_t* in, std::uint8_t* out, std::size_t len);
   void cbc(Direction direction, const std::uint8_t* in, std::uint8_t* out, std::size_t len);
 

@@ -6,11 +6,12 @@
 #include "ciphers/block_exports.h"
 #include "ciphers/des_block.h"
 
+namespace dal {
 namespace {
 
-using dal::ciphers::BlockEngine;
-using dal::ciphers::DesBlock;
-using dal::ciphers::ErrorMap;
+using ciphers::BlockEngine;
+using ciphers::DesBlock;
+using ciphers::ErrorMap;
 
 // DES maps the engine's codes differently by call: only the decrypting
 // calls report a bad padding byte, and only the one-shot decryption and
@@ -24,75 +25,77 @@ constexpr ErrorMap kDesStrictMap{NORV_DAL_ERR_CIPHER_MODE, NORV_DAL_ERR_CIPHERTE
 
 std::int32_t acquire(const uint8_t* key, int32_t keyLen, const uint8_t* iv, int32_t mode,
                      int32_t encFlag, DesCtx** ppCtx) {
-  if (key == nullptr || ppCtx == nullptr || (mode == dal::ciphers::kModeCbc && iv == nullptr))
+  if (key == nullptr || ppCtx == nullptr || (mode == NORV_DAL_MODE_CBC && iv == nullptr))
     return NORV_DAL_ERR_PARAM;
-  if (!dal::ciphers::desKeyLenValid(keyLen)) return NORV_DAL_ERR_DATA_LEN;
-  DesCtx* ctx = dal::ciphers::newSoftContext<DesCtx>(dal::ciphers::SoftKind::Des);
+  if (!ciphers::desKeyLenValid(keyLen)) return NORV_DAL_ERR_DATA_LEN;
+  DesCtx* ctx = ciphers::newSoftContext<DesCtx>(ciphers::SoftKind::Des);
   if (ctx == nullptr) return NORV_DAL_ERR_CREATE_SYM_KEY;
-  if (mode == dal::ciphers::kModeCbc) std::memcpy(ctx->iv, iv, sizeof ctx->iv);
+  if (mode == NORV_DAL_MODE_CBC) std::memcpy(ctx->iv, iv, sizeof ctx->iv);
   ctx->mode = mode;
   ctx->encFlag = encFlag;
-  dal::ciphers::desSetKey(*ctx, key, keyLen);
+  ciphers::desSetKey(*ctx, key, keyLen);
   *ppCtx = ctx;
   return NORV_DAL_OK;
 }
 
 }  // namespace
+}  // namespace dal
 
 extern "C" {
 
 NORV_DAL_API int32_t NORV_DAL_DesAcquireContext(const uint8_t* key, int32_t keyLen,
                                                 const uint8_t* iv, int32_t mode, int32_t encFlag,
                                                 DesCtx** ppCtx) {
-  return dal::guarded([&] { return acquire(key, keyLen, iv, mode, encFlag, ppCtx); });
+  return dal::guarded([&] { return dal::acquire(key, keyLen, iv, mode, encFlag, ppCtx); });
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesEncUpdate(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                            uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                            kDesCipherMap, &BlockEngine::encUpdate);
+  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
+                                                 dal::kDesCipherMap, &dal::BlockEngine::encUpdate);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesEncFinal(DesCtx* pCtx, uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::finalCall<DesBlock>(pCtx, outData, outDataLen, kDesCipherMap,
-                                           &BlockEngine::encFinal);
+  return dal::ciphers::finalCall<dal::DesBlock>(pCtx, outData, outDataLen, dal::kDesCipherMap,
+                                                &dal::BlockEngine::encFinal);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesEncrypt(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                          uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                            kDesCipherMap, &BlockEngine::encrypt);
+  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
+                                                 dal::kDesCipherMap, &dal::BlockEngine::encrypt);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesDecUpdate(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                            uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                            kDesCipherMap, &BlockEngine::decUpdate);
+  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
+                                                 dal::kDesCipherMap, &dal::BlockEngine::decUpdate);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesDecFinal(DesCtx* pCtx, uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::finalCall<DesBlock>(pCtx, outData, outDataLen, kDesDecFinalMap,
-                                           &BlockEngine::decFinal);
+  return dal::ciphers::finalCall<dal::DesBlock>(pCtx, outData, outDataLen, dal::kDesDecFinalMap,
+                                                &dal::BlockEngine::decFinal);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesDecrypt(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                          uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                            kDesStrictMap, &BlockEngine::decrypt);
+  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
+                                                 dal::kDesStrictMap, &dal::BlockEngine::decrypt);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesMacUpdate(DesCtx* pCtx, const uint8_t* inData,
                                            uint32_t inDataLen) {
-  return dal::ciphers::macUpdateCall<DesBlock>(pCtx, inData, inDataLen, kDesStrictMap);
+  return dal::ciphers::macUpdateCall<dal::DesBlock>(pCtx, inData, inDataLen, dal::kDesStrictMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesMacFinal(DesCtx* pCtx, uint8_t* mac, uint32_t macLen) {
-  return dal::ciphers::macFinalCall<DesBlock>(pCtx, mac, macLen, kDesStrictMap);
+  return dal::ciphers::macFinalCall<dal::DesBlock>(pCtx, mac, macLen, dal::kDesStrictMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesMac(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                      uint8_t* mac, uint32_t macLen) {
-  return dal::ciphers::macCall<DesBlock>(pCtx, inData, inDataLen, mac, macLen, kDesStrictMap);
+  return dal::ciphers::macCall<dal::DesBlock>(pCtx, inData, inDataLen, mac, macLen,
+                                              dal::kDesStrictMap);
 }
 
 }  // extern "C"

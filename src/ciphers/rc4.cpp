@@ -13,6 +13,7 @@ struct Rc4Ctx {
   RC4_KEY key;
 };
 
+namespace dal {
 namespace {
 
 // The key schedule cycles over at most this many key bytes.
@@ -21,7 +22,7 @@ constexpr std::int32_t kMaxRc4KeyBytes = 256;
 std::int32_t acquire(const uint8_t* key, int32_t keyLen, Rc4Ctx** ppCtx) {
   if (key == nullptr || ppCtx == nullptr) return NORV_DAL_ERR_PARAM;
   if (keyLen <= 0) return NORV_DAL_ERR_DATA_LEN;
-  Rc4Ctx* ctx = dal::ciphers::newSoftContext<Rc4Ctx>(dal::ciphers::SoftKind::Rc4);
+  Rc4Ctx* ctx = ciphers::newSoftContext<Rc4Ctx>(ciphers::SoftKind::Rc4);
   if (ctx == nullptr) return NORV_DAL_ERR_OTHER;
   RC4_set_key(&ctx->key, keyLen < kMaxRc4KeyBytes ? keyLen : kMaxRc4KeyBytes, key);
   *ppCtx = ctx;
@@ -29,13 +30,14 @@ std::int32_t acquire(const uint8_t* key, int32_t keyLen, Rc4Ctx** ppCtx) {
 }
 
 }  // namespace
+}  // namespace dal
 
 extern "C" {
 
 NORV_DAL_API int32_t NORV_DAL_Rc4AcquireContext(const uint8_t* key, int32_t keyLen,
                                                 const uint8_t* /*iv*/, int32_t /*mode*/,
                                                 int32_t /*encFlag*/, Rc4Ctx** ppCtx) {
-  return dal::guarded([&] { return acquire(key, keyLen, ppCtx); });
+  return dal::guarded([&] { return dal::acquire(key, keyLen, ppCtx); });
 }
 
 // One routine under two names: the key stream does not care which way the

@@ -7,14 +7,16 @@
 #include "device/export_guard.h"
 #include "norv_dal_tkp30.h"
 
+namespace dal {
 namespace {
 
-bool knownKind(dal::ciphers::SoftKind kind) {
-  using dal::ciphers::SoftKind;
+bool knownKind(ciphers::SoftKind kind) {
+  using ciphers::SoftKind;
   return kind == SoftKind::Des || kind == SoftKind::Rc2 || kind == SoftKind::Rc4;
 }
 
 }  // namespace
+}  // namespace dal
 
 extern "C" {
 
@@ -23,7 +25,7 @@ NORV_DAL_API int32_t NORV_DAL_DesReleaseCtx(void* pCtx) {
     if (pCtx == nullptr) return NORV_DAL_OK;
     auto* header = reinterpret_cast<dal::ciphers::SoftHeader*>(pCtx);
     // Not one of ours: freeing it would corrupt the heap.
-    if (!knownKind(header->kind)) return NORV_DAL_ERR_PARAM;
+    if (!dal::knownKind(header->kind)) return NORV_DAL_ERR_PARAM;
     OPENSSL_clear_free(pCtx, header->size);
     return NORV_DAL_OK;
   });

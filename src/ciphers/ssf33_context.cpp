@@ -1,14 +1,13 @@
 #include "ciphers/ssf33_context.h"
 
-#include <openssl/crypto.h>
-
 #include <algorithm>
 #include <limits>
 
+#include "card/ssf33_commands.h"
 #include "ciphers/block_split.h"
 #include "ciphers/padding.h"
-#include "ciphers/ssf33_commands.h"
 #include "device/log.h"
+#include "device/wiped_bytes.h"
 #include "norv_dal_tkp30.h"
 
 namespace dal::ssf33 {
@@ -19,11 +18,8 @@ using ciphers::InputSplit;
 
 constexpr std::uint64_t kMaxOutput = std::numeric_limits<std::uint32_t>::max();
 
-// A block that may hold plaintext: wiped when it goes out of scope.
-struct WorkBlock {
-  Block bytes{};
-  ~WorkBlock() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
-};
+// A block that may hold plaintext.
+using WorkBlock = WipedBytes<kBlockSize>;
 
 std::span<const std::uint8_t, kBlockSize> blockAt(const std::uint8_t* at) {
   return std::span<const std::uint8_t, kBlockSize>(at, kBlockSize);

@@ -8,12 +8,7 @@
 #include <cstdint>
 #include <span>
 
-namespace dal::ssf33 {
-
-inline constexpr std::size_t kBlockSize = 16;
-using Block = std::array<std::uint8_t, kBlockSize>;
-
-}  // namespace dal::ssf33
+#include "card/ssf33_commands.h"
 
 struct SSF33Ctx {
   dal::ssf33::Block key;
@@ -27,7 +22,7 @@ struct SSF33Ctx {
 
 namespace dal::ssf33 {
 
-inline constexpr std::int32_t kModeCbc = 2;
+// The acquire call's encFlag that asks for encryption.
 inline constexpr std::int32_t kEncrypt = 1;
 // The encryption final found a whole block pending (a context fed by the
 // decryption calls); the error table has no code of its own for it.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <span>
 
-#include "ciphers/ssf33_commands.h"
+#include "card/ssf33_commands.h"
 #include "ciphers/ssf33_context.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
@@ -13,12 +13,13 @@
 #include "device/session.h"
 #include "norv_dal_tkp30.h"
 
+namespace dal {
 namespace {
 
-using dal::ssf33::kBlockSize;
+using ssf33::kBlockSize;
 
 bool keyLenValid(int32_t keyLen, bool cbc) {
-  const std::size_t room = cbc ? dal::ssf33::kMaxKeyCbc : dal::ssf33::kMaxKeyEcb;
+  const std::size_t room = cbc ? ssf33::kMaxKeyCbc : ssf33::kMaxKeyEcb;
   return keyLen > 0 && static_cast<std::size_t>(keyLen) <= room;
 }
 
@@ -32,7 +33,7 @@ void releaseContext(SSF33Ctx* ctx) { OPENSSL_clear_free(ctx, sizeof(SSF33Ctx)); 
 std::int32_t loadKey(SSF33Ctx& ctx, std::span<const uint8_t> key, bool cbc) {
   const std::span<const uint8_t> iv =
       cbc ? std::span<const uint8_t>(ctx.iv) : std::span<const uint8_t>();
-  return dal::ssf33::CosSsf33LoadKey(key, iv, cbc, ctx.encFlag == dal::ssf33::kEncrypt);
+  return ssf33::CosSsf33LoadKey(key, iv, cbc, ctx.encFlag == ssf33::kEncrypt);
 }
 
 // A zero-filled context recording the acquire call; nullptr without memory.
@@ -43,20 +44,20 @@ SSF33Ctx* newContext(std::span<const uint8_t> key, const uint8_t* iv, int32_t mo
   std::copy_n(key.begin(), std::min(key.size(), kBlockSize), ctx->key.begin());
   ctx->mode = mode;
   ctx->encFlag = encFlag;
-  if (mode == dal::ssf33::kModeCbc) std::copy_n(iv, kBlockSize, ctx->iv.begin());
+  if (mode == NORV_DAL_MODE_CBC) std::copy_n(iv, kBlockSize, ctx->iv.begin());
   return ctx;
 }
 
 std::int32_t acquire(const uint8_t* key, int32_t keyLen, const uint8_t* iv, int32_t mode,
                      int32_t encFlag, SSF33Ctx** ppCtx) {
-  const bool cbc = mode == dal::ssf33::kModeCbc;
+  const bool cbc = mode == NORV_DAL_MODE_CBC;
   if (key == nullptr || ppCtx == nullptr || (cbc && iv == nullptr)) return NORV_DAL_ERR_PARAM;
   if (!keyLenValid(keyLen, cbc)) return NORV_DAL_ERR_DATA_LEN;
-  if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
+  if (int32_t rv = DalOpenForOperation(); rv != 0) return rv;
   const std::span<const uint8_t> keyBytes(key, static_cast<std::size_t>(keyLen));
   SSF33Ctx* ctx = newContext(keyBytes, iv, mode, encFlag);
   if (ctx == nullptr) return NORV_DAL_ERR_OTHER;
-  if (int32_t sw = loadKey(*ctx, keyBytes, cbc); sw != dal::kSwSuccess) {
+  if (int32_t sw = loadKey(*ctx, keyBytes, cbc); sw != kSwSuccess) {
     DAL_LOG_VALUE("SSF33 not SUPPORT:", sw);
     releaseContext(ctx);
     return NORV_DAL_ERR_NOT_SUPPORTED;
@@ -87,20 +88,22 @@ std::int32_t oneShot(SSF33Ctx* ctx, const uint8_t* in, uint32_t inLen, uint8_t* 
 }
 
 }  // namespace
+}  // namespace dal
 
 extern "C" {
 
 NORV_DAL_API int32_t NORV_DAL_SSF33AcquireContext(const uint8_t* key, int32_t keyLen,
                                                   const uint8_t* iv, int32_t mode, int32_t encFlag,
                                                   SSF33Ctx** ppCtx) {
-  return dal::guarded([&] { return acquire(key, keyLen, iv, mode, encFlag, ppCtx); });
+  return dal::guarded([&] { return dal::acquire(key, keyLen, iv, mode, encFlag, ppCtx); });
 }
 
 NORV_DAL_API int32_t NORV_DAL_SSF33EncUpdate(SSF33Ctx* pCtx, const uint8_t* inData,
                                              uint32_t inDataLen, uint8_t* outData,
                                              uint32_t* outDataLen) {
   return dal::guarded([&] {
-    if (!streamArgsValid(pCtx, inData, inDataLen, outData, outDataLen)) return NORV_DAL_ERR_PARAM;
+    if (!dal::streamArgsValid(pCtx, inData, inDataLen, outData, outDataLen))
+      return NORV_DAL_ERR_PARAM;
     return dal::ssf33::encUpdate(*pCtx, std::span(inData, inDataLen), outData, *outDataLen);
   });
 }
@@ -117,9 +120,9 @@ NORV_DAL_API int32_t NORV_DAL_SSF33Encrypt(SSF33Ctx* pCtx, const uint8_t* inData
                                            uint32_t inDataLen, uint8_t* outData,
                                            uint32_t* outDataLen) {
   return dal::guarded([&] {
-    return oneShot(pCtx, inData, inDataLen, outData, outDataLen, dal::ssf33::encUpdate,
-                   dal::ssf33::encFinal, "******>NORV_DAL_SSF33EncUpdate Error",
-                   "******>NORV_DAL_SSF33EncFinal Error");
+    return dal::oneShot(pCtx, inData, inDataLen, outData, outDataLen, dal::ssf33::encUpdate,
+                        dal::ssf33::encFinal, "******>NORV_DAL_SSF33EncUpdate Error",
+                        "******>NORV_DAL_SSF33EncFinal Error");
   });
 }
 
@@ -127,7 +130,8 @@ NORV_DAL_API int32_t NORV_DAL_SSF33DecUpdate(SSF33Ctx* pCtx, const uint8_t* inDa
                                              uint32_t inDataLen, uint8_t* outData,
                                              uint32_t* outDataLen) {
   return dal::guarded([&] {
-    if (!streamArgsValid(pCtx, inData, inDataLen, outData, outDataLen)) return NORV_DAL_ERR_PARAM;
+    if (!dal::streamArgsValid(pCtx, inData, inDataLen, outData, outDataLen))
+      return NORV_DAL_ERR_PARAM;
     return dal::ssf33::decUpdate(*pCtx, std::span(inData, inDataLen), outData, *outDataLen);
   });
 }
@@ -145,9 +149,9 @@ NORV_DAL_API int32_t NORV_DAL_SSF33Decrypt(SSF33Ctx* pCtx, const uint8_t* inData
                                            uint32_t* outDataLen) {
   return dal::guarded([&] {
     DAL_LOG_VALUE("NORV_DAL_SSF33Decrypt inDataLen=", static_cast<int32_t>(inDataLen));
-    const int32_t rv = oneShot(pCtx, inData, inDataLen, outData, outDataLen, dal::ssf33::decUpdate,
-                               dal::ssf33::decFinal, "******>NORV_DAL_SSF33DecUpdate Error",
-                               "******>NORV_DAL_SSF33DecFinal Error");
+    const int32_t rv = dal::oneShot(
+        pCtx, inData, inDataLen, outData, outDataLen, dal::ssf33::decUpdate, dal::ssf33::decFinal,
+        "******>NORV_DAL_SSF33DecUpdate Error", "******>NORV_DAL_SSF33DecFinal Error");
     if (rv == NORV_DAL_OK)
       DAL_LOG_VALUE("NORV_DAL_SSF33Decrypt *outDataLen=", static_cast<int32_t>(*outDataLen));
     return rv;
@@ -175,7 +179,7 @@ NORV_DAL_API int32_t NORV_DAL_SSF33Mac(SSF33Ctx* pCtx, const uint8_t* inData, ui
     if (pCtx == nullptr || mac == nullptr || (inData == nullptr && inDataLen != 0))
       return NORV_DAL_ERR_PARAM;
     // A MAC length the final would refuse is refused before any block reaches the token.
-    if (macLen > kBlockSize) {
+    if (macLen > dal::kBlockSize) {
       DAL_LOG("******>mac length");
       DAL_LOG("******>NORV_DAL_SSF33MacFinal");
       return NORV_DAL_ERR_DATA_LEN;
@@ -195,7 +199,7 @@ NORV_DAL_API int32_t NORV_DAL_SSF33Mac(SSF33Ctx* pCtx, const uint8_t* inData, ui
 
 NORV_DAL_API int32_t NORV_DAL_SSF33ReleaseCtx(SSF33Ctx* pCtx) {
   return dal::guarded([&] {
-    releaseContext(pCtx);  // wipes the key copy; nothing goes to the token
+    dal::releaseContext(pCtx);  // wipes the key copy; nothing goes to the token
     return NORV_DAL_OK;
   });
 }

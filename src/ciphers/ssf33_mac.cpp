@@ -1,14 +1,13 @@
 // The SSF33 CBC-MAC: the token encrypts each block, the library chains
 // them from a zero value and pads the message.
-#include <openssl/crypto.h>
-
 #include <algorithm>
 
+#include "card/ssf33_commands.h"
 #include "ciphers/block_split.h"
 #include "ciphers/padding.h"
-#include "ciphers/ssf33_commands.h"
 #include "ciphers/ssf33_context.h"
 #include "device/log.h"
+#include "device/wiped_bytes.h"
 #include "norv_dal_tkp30.h"
 
 namespace dal::ssf33 {
@@ -16,12 +15,10 @@ namespace {
 
 // Chains one block into the context's running value.
 std::int32_t absorb(SSF33Ctx& ctx, const std::uint8_t* block) {
-  Block work;
+  WipedBytes<kBlockSize> work;
   for (std::size_t i = 0; i < kBlockSize; ++i)
-    work[i] = static_cast<std::uint8_t>(block[i] ^ ctx.mac[i]);
-  const std::int32_t rv = cipherBlock(work, ctx.mac);
-  OPENSSL_cleanse(work.data(), work.size());
-  return rv;
+    work.bytes[i] = static_cast<std::uint8_t>(block[i] ^ ctx.mac[i]);
+  return cipherBlock(work.bytes, ctx.mac);
 }
 
 }  // namespace
@@ -35,11 +32,10 @@ std::int32_t macUpdate(SSF33Ctx& ctx, std::span<const std::uint8_t> in) {
     return NORV_DAL_OK;
   }
   if (split.completesPending) {
-    Block first = ctx.buf;
-    std::copy_n(in.begin(), split.fill, first.begin() + ctx.bufLen);
-    const std::int32_t rv = absorb(ctx, first.data());
-    OPENSSL_cleanse(first.data(), first.size());
-    if (rv != NORV_DAL_OK) return rv;
+    WipedBytes<kBlockSize> first;
+    first.bytes = ctx.buf;
+    std::copy_n(in.begin(), split.fill, first.bytes.begin() + ctx.bufLen);
+    if (std::int32_t rv = absorb(ctx, first.bytes.data()); rv != NORV_DAL_OK) return rv;
   }
   for (std::size_t at = split.fill; at < split.fill + split.run; at += kBlockSize)
     if (std::int32_t rv = absorb(ctx, in.data() + at); rv != NORV_DAL_OK) return rv;
@@ -54,15 +50,12 @@ std::int32_t macFinal(SSF33Ctx& ctx, std::uint8_t* mac, std::uint32_t macLen) {
     return NORV_DAL_ERR_DATA_LEN;
   }
   ciphers::padBlock(ctx.buf, std::min<std::size_t>(ctx.bufLen, kBlockSize));
-  Block work;
+  WipedBytes<kBlockSize> work;
   for (std::size_t i = 0; i < kBlockSize; ++i)
-    work[i] = static_cast<std::uint8_t>(ctx.buf[i] ^ ctx.mac[i]);
-  Block result;
-  const std::int32_t rv = cipherBlock(work, result);
-  if (rv == NORV_DAL_OK) std::copy_n(result.begin(), macLen, mac);
-  OPENSSL_cleanse(work.data(), work.size());
-  OPENSSL_cleanse(result.data(), result.size());
-  if (rv != NORV_DAL_OK) return rv;
+    work.bytes[i] = static_cast<std::uint8_t>(ctx.buf[i] ^ ctx.mac[i]);
+  WipedBytes<kBlockSize> result;
+  if (std::int32_t rv = cipherBlock(work.bytes, result.bytes); rv != NORV_DAL_OK) return rv;
+  std::copy_n(result.bytes.begin(), macLen, mac);
   CosSsf33End();
   return NORV_DAL_OK;
 }

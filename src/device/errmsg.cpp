@@ -5,11 +5,14 @@
 #include <cstring>
 
 #include "device/export_guard.h"
+#include "device/tries_left.h"
 #include "norv_dal_tkp30.h"
 
 namespace dal {
 namespace {
 
+// One message a line, each beside its UTF-8 text.
+// clang-format off
 const char* messageOf(std::int32_t code) {
   switch (code) {
     case -500: return "\xB2\xCE\xCA\xFD\xB4\xED\xCE\xF3";  // 参数错误
@@ -53,7 +56,7 @@ const char* messageOf(std::int32_t code) {
 
 // PIN码不正确，还有%d次重试机会
 constexpr char kTriesLeft[] = "PIN\xC2\xEB\xB2\xBB\xD5\xFD\xC8\xB7\xA3\xAC\xBB\xB9\xD3\xD0%d\xB4\xCE\xD6\xD8\xCA\xD4\xBB\xFA\xBB\xE1";
-constexpr std::int32_t kMostTriesLeft = 14;
+// clang-format on
 
 }  // namespace
 }  // namespace dal

@@ -8,11 +8,17 @@
 #include <cstdint>
 #include <span>
 
+#include "dmcos.h"
+
 namespace dal {
 
 inline constexpr std::int32_t kSwSuccess = 0x9000;
-inline constexpr std::size_t kResponseHeader = 2;   // response data start here
-inline constexpr std::size_t kMaxResponseData = 256;
+// SW1 of an answer whose data wait for GET RESPONSE (SW2 of them).
+inline constexpr std::int32_t kSw1MoreData = 0x61;
+// What the exchange returns for a command that could not be carried.
+inline constexpr std::int32_t kSwNotCarried = 0;
+inline constexpr std::size_t kResponseHeader = DMCOS_RESPONSE_HEADER;  // response data start here
+inline constexpr std::size_t kMaxResponseData = DMCOS_MAX_RESPONSE;
 
 // A response buffer: two leading bytes, then the response data.
 struct ResponseBuffer {

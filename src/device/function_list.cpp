@@ -4,6 +4,7 @@
 // entries hold that routine's one address.
 #include "norv_dal_tkp30.h"
 
+namespace dal {
 namespace {
 
 constexpr NORV_DAL_FUNCTION_LIST kFunctionList = {
@@ -79,13 +80,14 @@ constexpr NORV_DAL_FUNCTION_LIST kFunctionList = {
 };
 
 }  // namespace
+}  // namespace dal
 
 extern "C" {
 
 // A null record is refused rather than written through.
 NORV_DAL_API int32_t NORV_DAL_GetFunctionList(NORV_DAL_FUNCTION_LIST* pFunctionList) {
   if (pFunctionList == nullptr) return NORV_DAL_ERR_PARAM;
-  *pFunctionList = kFunctionList;
+  *pFunctionList = dal::kFunctionList;
   return NORV_DAL_OK;
 }
 

@@ -3,12 +3,14 @@
 #include "device/named_lock.h"
 #include "norv_dal_tkp30.h"
 
+namespace dal {
 namespace {
 constexpr char kSemaphoreName[] = "SemNorvDal";
 }  // namespace
+}  // namespace dal
 
 struct NORV_DAL_MUTEX {
-  dal::NamedLock lock{kSemaphoreName};
+  dal::NamedLock lock{dal::kSemaphoreName};
 };
 
 extern "C" {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "files/card_files.h"
+#include "card/file_commands.h"
 
 namespace dal {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "files/card_files.h"
-#include "files/token_layout.h"
+#include "card/token_layout.h"
+#include "card/write_key.h"
 
 namespace dal {
 

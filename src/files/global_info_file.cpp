@@ -1,24 +1,23 @@
 // The global info file: caller-sized, caller-structured bytes in the MF.
+#include "card/file_commands.h"
+#include "card/token_layout.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
 #include "device/log.h"
 #include "device/session.h"
-#include "files/card_files.h"
 #include "files/data_range.h"
-#include "files/token_layout.h"
 #include "norv_dal_tkp30.h"
 
+namespace dal {
 namespace {
-
-namespace layout = dal::layout;
 
 // Created in the current DF, the MF once the token is formatted. Only the
 // low 16 bits of the size reach the card.
 std::int32_t createGlobalInfoFile(std::int32_t size) {
-  const auto record = dal::CosMakeEfRecord(
-      dal::kEfTransparent, layout::kGlobalInfoFileId, static_cast<std::uint16_t>(size & 0xFFFF),
+  const auto record = CosMakeEfRecord(
+      kEfTransparent, layout::kGlobalInfoFileId, static_cast<std::uint16_t>(size & 0xFFFF),
       layout::kAccessFree, layout::kAccessFree, layout::kAccessFree, layout::kAccessFree);
-  if (dal::CosCreateEf(record) == dal::kSwSuccess) return NORV_DAL_OK;
+  if (CosCreateEf(record) == kSwSuccess) return NORV_DAL_OK;
   DAL_LOG("******>create global info file Error");
   return NORV_DAL_ERR_CREATE_FILE;
 }
@@ -26,12 +25,12 @@ std::int32_t createGlobalInfoFile(std::int32_t size) {
 // A read or write acts on the current file: when the global info file
 // cannot be selected the call stops rather than touch another file.
 std::int32_t readGlobalInfoFile(std::int32_t offset, std::int32_t length, std::uint8_t* data) {
-  if (!dal::dataRangeFits(offset, length, data)) {
+  if (!dataRangeFits(offset, length, data)) {
     DAL_LOG("******>data range");
     return NORV_DAL_ERR_PARAM;
   }
-  if (dal::CosSelectFileId(layout::kGlobalInfoFileId) != dal::kSwSuccess ||
-      dal::CosReadBinary(data, offset, length) != 0) {
+  if (CosSelectFileId(layout::kGlobalInfoFileId) != kSwSuccess ||
+      CosReadBinary(data, offset, length) != 0) {
     DAL_LOG("******>NORV_DAL_ReadGlobalInfoFile");
     return NORV_DAL_ERR_READ_FILE;
   }
@@ -40,12 +39,12 @@ std::int32_t readGlobalInfoFile(std::int32_t offset, std::int32_t length, std::u
 
 std::int32_t writeGlobalInfoFile(std::int32_t offset, std::int32_t length,
                                  const std::uint8_t* data) {
-  if (!dal::dataRangeFits(offset, length, data)) {
+  if (!dataRangeFits(offset, length, data)) {
     DAL_LOG("******>data range");
     return NORV_DAL_ERR_PARAM;
   }
-  if (dal::CosSelectFileId(layout::kGlobalInfoFileId) != dal::kSwSuccess ||
-      dal::CosUpdateBinary(data, offset, length) != 0) {
+  if (CosSelectFileId(layout::kGlobalInfoFileId) != kSwSuccess ||
+      CosUpdateBinary(data, offset, length) != 0) {
     DAL_LOG("******>NORV_DAL_WriteGlobalInfoFile");
     return NORV_DAL_ERR_WRITE_FILE;
   }
@@ -53,20 +52,21 @@ std::int32_t writeGlobalInfoFile(std::int32_t offset, std::int32_t length,
 }
 
 }  // namespace
+}  // namespace dal
 
 extern "C" {
 
 NORV_DAL_API int32_t NORV_DAL_CreateGlobalInfoFile(int32_t size) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    return createGlobalInfoFile(size);
+    return dal::createGlobalInfoFile(size);
   });
 }
 
 NORV_DAL_API int32_t NORV_DAL_ReadGlobalInfoFile(int32_t offset, int32_t length, uint8_t* data) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    return readGlobalInfoFile(offset, length, data);
+    return dal::readGlobalInfoFile(offset, length, data);
   });
 }
 
@@ -74,7 +74,7 @@ NORV_DAL_API int32_t NORV_DAL_WriteGlobalInfoFile(int32_t offset, int32_t length
                                                   const uint8_t* data) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    return writeGlobalInfoFile(offset, length, data);
+    return dal::writeGlobalInfoFile(offset, length, data);
   });
 }
 

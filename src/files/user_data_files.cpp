@@ -3,18 +3,18 @@
 #include <array>
 #include <optional>
 
+#include "card/file_commands.h"
+#include "card/token_layout.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
 #include "device/log.h"
 #include "device/session.h"
-#include "files/card_files.h"
 #include "files/data_range.h"
-#include "files/token_layout.h"
 #include "norv_dal_tkp30.h"
 
+namespace dal {
 namespace {
 
-namespace layout = dal::layout;
 using Header = std::array<std::uint8_t, layout::kUserDataHeaderSize>;
 
 // Type 1, 2, 3 and the index, kept to 16 bits; empty for other types.
@@ -34,14 +34,14 @@ std::optional<std::uint8_t> accessOf(std::int32_t selector) {
 // Selects the file and reads its header; false when either fails, so that
 // a file never created is not mistaken for whichever file was current.
 bool readHeader(std::uint16_t fileId, Header& header) {
-  return dal::CosSelectFileId(fileId) == dal::kSwSuccess &&
-         dal::CosReadBinary(header.data(), 0, layout::kUserDataHeaderSize) == 0;
+  return CosSelectFileId(fileId) == kSwSuccess &&
+         CosReadBinary(header.data(), 0, layout::kUserDataHeaderSize) == 0;
 }
 
 bool markFile(std::uint16_t fileId, std::uint8_t mark) {
   const Header header = {mark, 0x00};
-  return dal::CosSelectFileId(fileId) == dal::kSwSuccess &&
-         dal::CosUpdateBinary(header.data(), 0, layout::kUserDataHeaderSize) == 0;
+  return CosSelectFileId(fileId) == kSwSuccess &&
+         CosUpdateBinary(header.data(), 0, layout::kUserDataHeaderSize) == 0;
 }
 
 std::int32_t refuse(const char* logText) {
@@ -57,9 +57,9 @@ bool sizeFits(std::int32_t size) {
 std::int32_t createFile(std::uint16_t fileId, std::int32_t size, std::uint8_t readAccess,
                         std::uint8_t writeAccess) {
   const auto cardSize = static_cast<std::uint16_t>(size + layout::kUserDataHeaderSize);
-  const auto record = dal::CosMakeEfRecord(dal::kEfTransparent, fileId, cardSize, readAccess,
-                                           writeAccess, layout::kAccessFree, layout::kAccessFree);
-  if (const std::int32_t sw = dal::CosCreateEf(record); sw != dal::kSwSuccess) {
+  const auto record = CosMakeEfRecord(kEfTransparent, fileId, cardSize, readAccess, writeAccess,
+                                      layout::kAccessFree, layout::kAccessFree);
+  if (const std::int32_t sw = CosCreateEf(record); sw != kSwSuccess) {
     DAL_LOG("******>NORV_DAL_CreateUsrDataFile erro");
     DAL_LOG_VALUE("size:", cardSize);
     DAL_LOG_VALUE("rv", sw);
@@ -88,7 +88,7 @@ std::int32_t readUsrDataFile(std::int32_t fileType, std::int32_t index, std::int
                              std::int32_t length, std::uint8_t* data) {
   const auto fileId = fileIdOf(fileType, index);
   if (!fileId) return refuse("******>file type");
-  if (!dal::dataRangeFits(offset, length, data, layout::kUserDataHeaderSize))
+  if (!dataRangeFits(offset, length, data, layout::kUserDataHeaderSize))
     return refuse("******>data range");
   Header header{};
   if (!readHeader(*fileId, header)) {
@@ -99,7 +99,7 @@ std::int32_t readUsrDataFile(std::int32_t fileType, std::int32_t index, std::int
     DAL_LOG("******>file deled");
     return NORV_DAL_ERR_FILE_DELETED;
   }
-  if (dal::CosReadBinary(data, offset + layout::kUserDataHeaderSize, length) != 0) {
+  if (CosReadBinary(data, offset + layout::kUserDataHeaderSize, length) != 0) {
     DAL_LOG("******>NORV_DAL_ReadUsrDataFile2:");
     return NORV_DAL_ERR_READ_FILE;
   }
@@ -108,7 +108,7 @@ std::int32_t readUsrDataFile(std::int32_t fileType, std::int32_t index, std::int
 
 std::int32_t writeContent(std::uint16_t fileId, std::int32_t offset, std::int32_t length,
                           const std::uint8_t* data) {
-  const std::int32_t rv = dal::CosUpdateBinary(data, offset + layout::kUserDataHeaderSize, length);
+  const std::int32_t rv = CosUpdateBinary(data, offset + layout::kUserDataHeaderSize, length);
   if (rv == 0) return NORV_DAL_OK;
   DAL_LOG("******>NORV_DAL_WriteUsrDataFile2");
   DAL_LOG_VALUE("Write fileId", fileId);
@@ -121,14 +121,14 @@ std::int32_t writeUsrDataFile(std::int32_t fileType, std::int32_t index, std::in
                               std::int32_t length, const std::uint8_t* data) {
   const auto fileId = fileIdOf(fileType, index);
   if (!fileId) return refuse("******>file type");
-  if (!dal::dataRangeFits(offset, length, data, layout::kUserDataHeaderSize))
+  if (!dataRangeFits(offset, length, data, layout::kUserDataHeaderSize))
     return refuse("******>data range");
-  if (dal::CosSelectFileId(*fileId) != dal::kSwSuccess) {
+  if (CosSelectFileId(*fileId) != kSwSuccess) {
     DAL_LOG("******>NORV_DAL_WriteUsrDataFile1");
     return NORV_DAL_ERR_WRITE_FILE;
   }
   Header header{};
-  if (dal::CosReadBinary(header.data(), 0, layout::kUserDataHeaderSize) != 0) {
+  if (CosReadBinary(header.data(), 0, layout::kUserDataHeaderSize) != 0) {
     DAL_LOG("******>NORV_DAL_WriteUsrDataFile1");
     return NORV_DAL_ERR_READ_FILE;
   }
@@ -150,6 +150,7 @@ std::int32_t deleteUsrDataFile(std::int32_t fileType, std::int32_t index) {
 }
 
 }  // namespace
+}  // namespace dal
 
 extern "C" {
 
@@ -157,7 +158,7 @@ NORV_DAL_API int32_t NORV_DAL_CreateUsrDataFile(int32_t fileType, int32_t index,
                                                 int32_t readAccess, int32_t writeAccess) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    return createUsrDataFile(fileType, index, size, readAccess, writeAccess);
+    return dal::createUsrDataFile(fileType, index, size, readAccess, writeAccess);
   });
 }
 
@@ -165,7 +166,7 @@ NORV_DAL_API int32_t NORV_DAL_ReadUsrDataFile(int32_t fileType, int32_t index, i
                                               int32_t length, uint8_t* data) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    return readUsrDataFile(fileType, index, offset, length, data);
+    return dal::readUsrDataFile(fileType, index, offset, length, data);
   });
 }
 
@@ -173,14 +174,14 @@ NORV_DAL_API int32_t NORV_DAL_WriteUsrDataFile(int32_t fileType, int32_t index, 
                                                int32_t length, const uint8_t* data) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    return writeUsrDataFile(fileType, index, offset, length, data);
+    return dal::writeUsrDataFile(fileType, index, offset, length, data);
   });
 }
 
 NORV_DAL_API int32_t NORV_DAL_DeleteUsrDataFile(int32_t fileType, int32_t index) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    return deleteUsrDataFile(fileType, index);
+    return dal::deleteUsrDataFile(fileType, index);
   });
 }
 

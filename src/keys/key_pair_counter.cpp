@@ -2,9 +2,9 @@
 
 #include <array>
 
+#include "card/file_commands.h"
+#include "card/token_layout.h"
 #include "device/exchange.h"
-#include "files/card_files.h"
-#include "files/token_layout.h"
 
 namespace dal {
 namespace {

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <span>
 
+#include "card/rsa_commands.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
 #include "device/log.h"
 #include "device/session.h"
-#include "keys/rsa_commands.h"
 #include "norv_dal_tkp30.h"
 
 namespace dal {

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <span>
 
+#include "card/file_commands.h"
+#include "card/rsa_commands.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
 #include "device/log.h"
 #include "device/session.h"
-#include "files/card_files.h"
 #include "keys/key_pair_counter.h"
-#include "keys/rsa_commands.h"
 #include "norv_dal_tkp30.h"
 
 namespace dal {
@@ -46,7 +46,7 @@ std::int32_t advanceCounter(std::uint16_t counter) {
 // A slot whose identifiers do not fit 16 bits is never sent; it reads as
 // a command the card did not carry.
 std::int32_t requestGeneration(const KeyPairSlot& slot) {
-  if (!slot.addressable()) return 0;
+  if (!slot.addressable()) return kSwNotCarried;
   return CosGenerateRsaKeyPair(static_cast<std::uint16_t>(slot.publicFileId),
                                static_cast<std::uint16_t>(slot.privateFileId));
 }
@@ -114,7 +114,7 @@ std::span<const std::uint8_t, N> fixed(const std::uint8_t* bytes) {
 }  // namespace dal
 
 extern "C" NORV_DAL_API int32_t NORV_DAL_GenRsaKeyPair(int32_t modulusLen, int32_t* pubKeyId,
-                                                      int32_t* priKeyId) {
+                                                       int32_t* priKeyId) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
     if (modulusLen != dal::kSupportedModulusBits) {
@@ -135,16 +135,16 @@ extern "C" NORV_DAL_API int32_t NORV_DAL_ImportRsaKeyPair(
     const uint8_t* coefficient, int32_t* pubKeyId, int32_t* priKeyId) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
-    if (!modulus || !prime1 || !prime2 || !exponent1 || !exponent2 || !coefficient ||
-        !pubKeyId || !priKeyId) {
+    if (!modulus || !prime1 || !prime2 || !exponent1 || !exponent2 || !coefficient || !pubKeyId ||
+        !priKeyId) {
       DAL_LOG("******>NORV_DAL_ImportRsaKeyPair param");
       return NORV_DAL_ERR_PARAM;
     }
     constexpr std::size_t kHalf = dal::kRsaCrtComponentBytes;
-    const dal::ImportedKey key{dal::fixed<dal::kRsaBlockBytes>(modulus),
-                               {dal::fixed<kHalf>(prime1), dal::fixed<kHalf>(prime2),
-                                dal::fixed<kHalf>(exponent1), dal::fixed<kHalf>(exponent2),
-                                dal::fixed<kHalf>(coefficient)}};
+    const dal::ImportedKey key{
+        dal::fixed<dal::kRsaBlockBytes>(modulus),
+        {dal::fixed<kHalf>(prime1), dal::fixed<kHalf>(prime2), dal::fixed<kHalf>(exponent1),
+         dal::fixed<kHalf>(exponent2), dal::fixed<kHalf>(coefficient)}};
     return dal::import(key, pubKeyId, priKeyId);
   });
 }

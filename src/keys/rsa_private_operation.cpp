@@ -4,11 +4,11 @@
 #include <cstring>
 #include <span>
 
+#include "card/rsa_commands.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
 #include "device/log.h"
 #include "device/session.h"
-#include "keys/rsa_commands.h"
 #include "norv_dal_tkp30.h"
 
 namespace dal {
@@ -32,8 +32,8 @@ std::int32_t privateOperation(std::uint16_t fileId,
 }  // namespace dal
 
 extern "C" NORV_DAL_API int32_t NORV_DAL_RsaPrivateKeyRaw(int32_t priKeyId, const uint8_t* inData,
-                                                         int32_t inDataLen, uint8_t* outData,
-                                                         int32_t* outDataLen) {
+                                                          int32_t inDataLen, uint8_t* outData,
+                                                          int32_t* outDataLen) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
     if (inDataLen != static_cast<int32_t>(dal::kRsaBlockBytes)) {

@@ -2,12 +2,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "card/file_commands.h"
+#include "card/rsa_commands.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
 #include "device/log.h"
 #include "device/session.h"
-#include "files/card_files.h"
-#include "keys/rsa_commands.h"
 #include "norv_dal_tkp30.h"
 
 namespace dal {
@@ -34,7 +34,7 @@ std::int32_t readModulus(std::uint16_t fileId, std::uint8_t* pubKey, std::int32_
 }  // namespace dal
 
 extern "C" NORV_DAL_API int32_t NORV_DAL_GetPublicKey(int32_t pubKeyId, uint8_t* pubKey,
-                                                     int32_t* pubKeyLen) {
+                                                      int32_t* pubKeyLen) {
   return dal::guarded([&] {
     if (int32_t rv = dal::DalOpenForOperation(); rv != 0) return rv;
     if (!pubKey || !pubKeyLen) {

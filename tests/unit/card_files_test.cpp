@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "files/card_files.h"
+#include "card/file_commands.h"
+#include "card/write_key.h"
 #include "norv_dal_tkp30.h"
 #include "support/scripted_device.h"
 

@@ -1,12 +1,12 @@
 // The secured commands' DES against published known-answer vectors
 // (FIPS 81 examples and the classic worked example of the DES standard).
-#include "access/des_crypt.h"
+#include "card/des_crypt.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "access/challenge.h"
+#include "card/challenge.h"
 #include "support/hex_bytes.h"
 #include "support/scripted_device.h"
 

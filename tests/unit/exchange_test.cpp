@@ -1,6 +1,7 @@
 // The exchange: status words, the single GET RESPONSE, failed transmissions.
 #include <gtest/gtest.h>
 
+#include "device/checked_send.h"
 #include "device/exchange.h"
 #include "norv_dal_tkp30.h"
 #include "support/scripted_device.h"
@@ -92,6 +93,25 @@ TEST_F(Exchange, DirectCommandsAreNeverFollowedByGetResponse) {
   scripted::pushSw(0x6108);
   EXPECT_EQ(dal::DalApduDirect(kCommand, response_), 0x6108);
   EXPECT_EQ(scripted::commands().size(), 1u);
+}
+
+// Builders send through one checked road: a command whose data overflowed
+// never reaches the device, on either route, and reads as not carried.
+TEST_F(Exchange, CheckedSendRefusesAnOverflowedCommandAndKeepsTheRoute) {
+  for (dal::Route route : {dal::Route::kExchange, dal::Route::kDirect}) {
+    scripted::reset();
+    dal::Apdu tooLong(0x00, 0xD6, 0x00, 0x00);
+    tooLong.append(Bytes(256, 0x5A));
+    EXPECT_EQ(dal::DalSend(tooLong, route), 0);
+    EXPECT_TRUE(scripted::commands().empty());
+  }
+  dal::Apdu command(0x00, 0xB0, 0x00, 0x00);
+  command.le(0x10);
+  scripted::pushSw(0x6110);
+  EXPECT_EQ(dal::DalSend(command, response_, dal::Route::kDirect), 0x6110);
+  scripted::pushSw(0x6110);
+  EXPECT_EQ(dal::DalSend(command, response_), 0x9000);
+  EXPECT_EQ(scripted::commands(), (std::vector<Bytes>{kCommand, kCommand, kGetResponse10}));
 }
 
 TEST_F(Exchange, DeliveredCountsTheDataTheDeviceWrote) {

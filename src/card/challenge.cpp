@@ -1,21 +1,18 @@
-#include "access/challenge.h"
+#include "card/challenge.h"
 
 #include <algorithm>
 
-#include "device/apdu.h"
 #include "device/card_codes.h"
-#include "device/exchange.h"
+#include "device/checked_send.h"
 
 namespace dal {
-namespace {
-}  // namespace
 
 std::int32_t CosGetChallenge(std::span<std::uint8_t> challenge) {
   const std::size_t count = std::min(challenge.size(), kMaxResponseData);
   Apdu command(kClaIso, kInsGetChallenge, 0x00, 0x00);
   command.le(static_cast<std::uint8_t>(count));
   ResponseBuffer response;
-  DalApduDirect(command.bytes(), response);
+  DalSend(command, response, Route::kDirect);
   std::copy_n(response.data(), count, challenge.begin());
   return 0;
 }

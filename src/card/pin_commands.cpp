@@ -1,21 +1,13 @@
-#include "access/pin_commands.h"
+#include "card/pin_commands.h"
 
-#include "device/apdu.h"
 #include "device/card_codes.h"
-#include "device/exchange.h"
-#include "files/card_files.h"
+#include "device/checked_send.h"
 
 namespace dal {
 namespace {
 constexpr std::uint8_t kChangePinP1 = 0x01;
 constexpr std::uint8_t kTagOldPin = 0x81;
 constexpr std::uint8_t kTagNewPin = 0x82;
-
-std::int32_t send(Apdu& command) {
-  if (!command.ok()) return kCosFailed;
-  ResponseBuffer response;
-  return CosExchange(command.bytes(), response);
-}
 
 std::uint8_t lengthByte(std::span<const std::uint8_t> bytes) {
   return static_cast<std::uint8_t>(bytes.size() & 0xFF);
@@ -27,7 +19,7 @@ std::int32_t CosVerifyPin(std::uint8_t keyRef, std::span<const std::uint8_t> pin
   command.append(pin);
   // An empty PIN still travels with its length byte, Lc = 00.
   if (pin.empty()) command.le(0x00);
-  return send(command);
+  return DalSend(command);
 }
 
 std::int32_t CosChangePin(std::uint8_t keyRef, std::span<const std::uint8_t> oldPin,
@@ -35,7 +27,7 @@ std::int32_t CosChangePin(std::uint8_t keyRef, std::span<const std::uint8_t> old
   Apdu command(kClaProprietary, kInsChangePin, kChangePinP1, keyRef);
   command.append(kTagOldPin).append(lengthByte(oldPin)).append(oldPin);
   command.append(kTagNewPin).append(lengthByte(newPin)).append(newPin);
-  return send(command);
+  return DalSend(command);
 }
 
 }  // namespace dal

@@ -1,17 +1,15 @@
-#include "access/pin_reload.h"
-
-#include <openssl/crypto.h>
+#include "card/pin_reload.h"
 
 #include <algorithm>
 #include <array>
 
-#include "access/challenge.h"
-#include "access/des_crypt.h"
-#include "access/pin_args.h"
-#include "device/apdu.h"
+#include "card/challenge.h"
+#include "card/des_crypt.h"
+#include "card/file_commands.h"
+#include "card/pin_args.h"
 #include "device/card_codes.h"
-#include "device/exchange.h"
-#include "files/card_files.h"
+#include "device/checked_send.h"
+#include "device/wiped_bytes.h"
 
 namespace dal {
 namespace {
@@ -23,16 +21,11 @@ constexpr std::size_t kUnlockKeySize = 16;
 constexpr std::uint8_t kPadMarker = 0x80;  // then zeros to the block boundary
 constexpr std::size_t kMaxBlock = 16;
 constexpr std::size_t kMaxMacInput = kHeaderSize + kMaxBlock + kDesBlock;
-
-// Bytes that held key-derived material are wiped however the call ends.
-template <std::size_t N>
-struct Wiped {
-  std::array<std::uint8_t, N> bytes{};
-  ~Wiped() { OPENSSL_cleanse(bytes.data(), N); }
-};
+constexpr std::size_t kPinBlockRoom = 32;
 
 // Length byte, PIN, 0x80, zeros; 8 bytes for PINs up to 7 bytes, else 16.
-std::span<std::uint8_t> fillPinBlock(std::span<const std::uint8_t> pin, Wiped<32>& block) {
+std::span<std::uint8_t> fillPinBlock(std::span<const std::uint8_t> pin,
+                                     WipedBytes<kPinBlockRoom>& block) {
   block.bytes[0] = static_cast<std::uint8_t>(pin.size());
   std::copy(pin.begin(), pin.end(), block.bytes.begin() + 1);
   block.bytes[1 + pin.size()] = kPadMarker;
@@ -43,7 +36,7 @@ std::span<std::uint8_t> fillPinBlock(std::span<const std::uint8_t> pin, Wiped<32
 // ISO/IEC 9797-1 padding method 2: 0x80, then zeros to a whole block.
 std::span<const std::uint8_t> padMacInput(std::span<const std::uint8_t> header,
                                           std::span<const std::uint8_t> cryptogram,
-                                          Wiped<kMaxMacInput>& input) {
+                                          WipedBytes<kMaxMacInput>& input) {
   auto end = std::copy(header.begin(), header.end(), input.bytes.begin());
   end = std::copy(cryptogram.begin(), cryptogram.end(), end);
   *end++ = kPadMarker;
@@ -56,9 +49,9 @@ std::span<const std::uint8_t> padMacInput(std::span<const std::uint8_t> header,
 // last block decrypted under K2 and encrypted again under K1.
 void retailMac(std::span<const std::uint8_t> key, std::span<const std::uint8_t> challenge,
                std::span<const std::uint8_t> input, std::span<std::uint8_t, kMacSize> mac) {
-  Wiped<kDesBlock> y;
+  WipedBytes<kDesBlock> y;
   std::copy(challenge.begin(), challenge.end(), y.bytes.begin());
-  Wiped<kMaxMacInput> scratch;
+  WipedBytes<kMaxMacInput> scratch;
   const auto k1 = key.first(kDesBlock);
   const auto k2 = key.subspan(kDesBlock, kDesBlock);
   DalDesCrypt(k1, y.bytes, input, scratch.bytes, kDesEncrypt, kDesCbc);
@@ -73,7 +66,7 @@ std::int32_t CosReloadPin(std::span<const std::uint8_t> unlockKey,
                           std::span<const std::uint8_t> newPin, std::uint8_t keyRef) {
   if (newPin.size() > static_cast<std::size_t>(kMaxReloadPin)) return kCosFailed;
   if (unlockKey.size() != kUnlockKeySize) return kCosFailed;
-  Wiped<32> pinBlock;
+  WipedBytes<kPinBlockRoom> pinBlock;
   const auto cryptogram = fillPinBlock(newPin, pinBlock);
   DalDesCrypt(unlockKey, {}, cryptogram, cryptogram, kDesEncrypt, kDes3Ecb);
 
@@ -82,14 +75,13 @@ std::int32_t CosReloadPin(std::span<const std::uint8_t> unlockKey,
   const std::array<std::uint8_t, kHeaderSize> header = {
       kClaSecured, kInsReloadPin, keyRef, 0x00,
       static_cast<std::uint8_t>(cryptogram.size() + kMacSize)};
-  Wiped<kMaxMacInput> macInput;
+  WipedBytes<kMaxMacInput> macInput;
   std::array<std::uint8_t, kMacSize> mac{};
   retailMac(unlockKey, challenge, padMacInput(header, cryptogram, macInput), mac);
 
   Apdu command(header[0], header[1], header[2], header[3]);
   command.append(cryptogram).append(mac);
-  ResponseBuffer response;
-  return DalApduDirect(command.bytes(), response);
+  return DalSend(command, Route::kDirect);
 }
 
 }  // namespace dal

@@ -1,13 +1,15 @@
 // The token's SSF33 commands.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-#include "ciphers/ssf33_context.h"
-
 namespace dal::ssf33 {
+
+inline constexpr std::size_t kBlockSize = 16;
+using Block = std::array<std::uint8_t, kBlockSize>;
 
 // LOAD KEY carries the key, and in CBC mode the initial vector after it,
 // in a command buffer with room for this many data bytes.

@@ -1,11 +1,6 @@
-// libcrypto's low-level DES is what these cryptograms need block by block.
-#define OPENSSL_SUPPRESS_DEPRECATED
-#include "access/des_crypt.h"
+#include "card/des_crypt.h"
 
 #include <openssl/crypto.h>
-#include <openssl/des.h>
-
-#include <algorithm>
 
 namespace dal {
 namespace {
@@ -13,12 +8,7 @@ namespace {
 // A key schedule that never outlives its use.
 class Schedule {
  public:
-  explicit Schedule(const std::uint8_t* key) {
-    DES_cblock block;
-    std::copy_n(key, kDesBlock, block);
-    DES_set_key_unchecked(&block, &schedule_);
-    OPENSSL_cleanse(block, sizeof block);
-  }
+  explicit Schedule(const std::uint8_t* key) { des::makeSchedule(key, schedule_); }
   ~Schedule() { OPENSSL_cleanse(&schedule_, sizeof schedule_); }
   Schedule(const Schedule&) = delete;
   Schedule& operator=(const Schedule&) = delete;
@@ -43,39 +33,25 @@ bool acceptable(std::span<const std::uint8_t> key, std::span<std::uint8_t> iv,
   return mode != kDesCbc || iv.size() == kDesBlock;
 }
 
-// One block in, one block out; `in` and `out` may be the same block.
-template <typename BlockFn>
-void eachBlock(std::span<const std::uint8_t> input, std::span<std::uint8_t> output, BlockFn fn) {
-  for (std::size_t at = 0; at < input.size(); at += kDesBlock) {
-    DES_cblock in;
-    std::copy_n(input.data() + at, kDesBlock, in);
-    fn(&in, reinterpret_cast<DES_cblock*>(output.data() + at));
-    OPENSSL_cleanse(in, sizeof in);
-  }
-}
-
 void ecb(std::span<const std::uint8_t> key, std::span<const std::uint8_t> input,
-         std::span<std::uint8_t> output, int direction) {
+         std::span<std::uint8_t> output, bool encrypt) {
   Schedule k1(key.data());
-  eachBlock(input, output, [&](DES_cblock* in, DES_cblock* out) {
-    DES_ecb_encrypt(in, out, k1.get(), direction);
-  });
+  des::ecb({k1.get()}, input.data(), output.data(), input.size(), encrypt);
 }
 
+// Two-key triple DES: K1 serves as the third key too.
 void ecb3(std::span<const std::uint8_t> key, std::span<const std::uint8_t> input,
-          std::span<std::uint8_t> output, int direction) {
+          std::span<std::uint8_t> output, bool encrypt) {
   Schedule k1(key.data());
   Schedule k2(key.data() + kDesBlock);
-  eachBlock(input, output, [&](DES_cblock* in, DES_cblock* out) {
-    DES_ecb3_encrypt(in, out, k1.get(), k2.get(), k1.get(), direction);
-  });
+  des::ecb({k1.get(), k2.get(), k1.get()}, input.data(), output.data(), input.size(), encrypt);
 }
 
 void cbc(std::span<const std::uint8_t> key, std::span<std::uint8_t> iv,
-         std::span<const std::uint8_t> input, std::span<std::uint8_t> output, int direction) {
+         std::span<const std::uint8_t> input, std::span<std::uint8_t> output, bool encrypt) {
   Schedule k1(key.data());
-  DES_ncbc_encrypt(input.data(), output.data(), static_cast<long>(input.size()), k1.get(),
-                   reinterpret_cast<DES_cblock*>(iv.data()), direction);
+  des::cbc({k1.get()}, *reinterpret_cast<DES_cblock*>(iv.data()), input.data(), output.data(),
+           static_cast<long>(input.size()), encrypt);
 }
 
 }  // namespace
@@ -84,10 +60,10 @@ std::int32_t DalDesCrypt(std::span<const std::uint8_t> key, std::span<std::uint8
                          std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                          int direction, std::uint32_t mode) {
   if (!acceptable(key, iv, input, output, mode)) return kDesRefused;
-  const int enc = direction == kDesEncrypt ? DES_ENCRYPT : DES_DECRYPT;
-  if (mode == kDesEcb) ecb(key, input, output, enc);
-  if (mode == kDesCbc) cbc(key, iv, input, output, enc);
-  if (mode == kDes3Ecb) ecb3(key, input, output, enc);
+  const bool encrypt = direction == kDesEncrypt;
+  if (mode == kDesEcb) ecb(key, input, output, encrypt);
+  if (mode == kDesCbc) cbc(key, iv, input, output, encrypt);
+  if (mode == kDes3Ecb) ecb3(key, input, output, encrypt);
   return 0;
 }
 

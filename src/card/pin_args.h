@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "card/write_key.h"
+
 namespace dal {
 
 // VERIFY carries at most this many PIN bytes.
@@ -14,7 +16,7 @@ inline constexpr std::int32_t kMaxChangePins = 51;
 // The reload's PIN block holds the length byte and at most this many bytes.
 inline constexpr std::int32_t kMaxReloadPin = 15;
 // A key record's value field holds at most this many PIN bytes.
-inline constexpr std::int32_t kMaxKeyValue = 128;
+inline constexpr std::int32_t kMaxKeyValue = static_cast<std::int32_t>(kKeyValueBytes);
 
 // True when `length` is 0..`maxLength` and the bytes are there to read.
 inline bool pinArgFits(const std::uint8_t* pin, std::int32_t length, std::int32_t maxLength) {

@@ -1,27 +1,18 @@
-#include "files/card_files.h"
-
-#include <openssl/crypto.h>
+#include "card/file_commands.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 
-#include "device/apdu.h"
 #include "device/card_codes.h"
-#include "device/exchange.h"
+#include "device/checked_send.h"
 
 namespace dal {
 namespace {
 
-constexpr std::uint8_t kMfId[] = {0x3F, 0x00};
-
-std::int32_t send(Apdu& command) {
-  if (!command.ok()) return kCosFailed;
-  ResponseBuffer response;
-  return CosExchange(command.bytes(), response);
+std::uint8_t offsetHigh(std::int32_t offset) {
+  return static_cast<std::uint8_t>((offset >> 8) & 0xFF);
 }
-
-std::uint8_t offsetHigh(std::int32_t offset) { return static_cast<std::uint8_t>((offset >> 8) & 0xFF); }
 std::uint8_t offsetLow(std::int32_t offset) { return static_cast<std::uint8_t>(offset & 0xFF); }
 
 // One READ BINARY of `count` bytes; the card must deliver all of them.
@@ -29,7 +20,7 @@ bool readChunk(std::uint8_t* destination, std::int32_t offset, std::int32_t coun
   Apdu command(kClaIso, kInsReadBinary, offsetHigh(offset), offsetLow(offset));
   command.le(static_cast<std::uint8_t>(count));
   ResponseBuffer response;
-  if (CosExchange(command.bytes(), response) != kSwSuccess) return false;
+  if (DalSend(command, response) != kSwSuccess) return false;
   if (response.delivered() < static_cast<std::size_t>(count)) return false;
   std::memcpy(destination, response.data(), static_cast<std::size_t>(count));
   return true;
@@ -38,8 +29,8 @@ bool readChunk(std::uint8_t* destination, std::int32_t offset, std::int32_t coun
 std::int32_t updateChunk(const std::uint8_t* source, std::int32_t offset, std::int32_t count) {
   Apdu command(kClaIso, kInsUpdateBinary, offsetHigh(offset), offsetLow(offset));
   command.append(std::span(source, static_cast<std::size_t>(count)));
-  const std::int32_t sw = send(command);
-  return sw == 0 ? kCosFailed : sw;
+  const std::int32_t sw = DalSend(command);
+  return sw == kSwNotCarried ? kCosFailed : sw;
 }
 
 }  // namespace
@@ -49,11 +40,9 @@ bool inAddressRange(std::int32_t offset, std::int32_t length) {
          std::int64_t{offset} + std::int64_t{length} <= kAddressableBytes;
 }
 
-CosKeyRecord::~CosKeyRecord() { OPENSSL_cleanse(value.data(), value.size()); }
-
 CosEfRecord CosMakeEfRecord(std::uint8_t type, std::uint16_t fileId, std::uint16_t size,
-                            std::uint8_t readAccess, std::uint8_t writeAccess,
-                            std::uint8_t access3, std::uint8_t access4) {
+                            std::uint8_t readAccess, std::uint8_t writeAccess, std::uint8_t access3,
+                            std::uint8_t access4) {
   return {type,
           static_cast<std::uint8_t>(fileId & 0xFF),
           static_cast<std::uint8_t>(fileId >> 8),
@@ -69,26 +58,26 @@ std::int32_t CosCreateDf(const CosDfRecord& record) {
   Apdu command(kClaProprietary, kInsCreateFile, kFormMf, 0x00);
   const std::size_t nameLen = std::min<std::size_t>(record.nameLen, record.name.size());
   command.append(record.header).append(std::span(record.name.data(), nameLen));
-  return send(command);
+  return DalSend(command);
 }
 
 std::int32_t CosCreateEf(const CosEfRecord& record) {
   Apdu command(kClaProprietary, kInsCreateFile, kFormEfById, 0x00);
   command.append(record);
-  return send(command);
+  return DalSend(command);
 }
 
 std::int32_t CosDeleteFile(std::uint8_t p1, std::span<const std::uint8_t> data) {
   Apdu command(kClaIso, kInsDeleteFile, p1, 0x00);
   command.append(data);
-  return send(command);
+  return DalSend(command);
 }
 
 std::int32_t CosSelectFile(int form, std::span<const std::uint8_t> data) {
   if (form != kFormMf && form != kFormEfById && form != kFormDfByName) return kCosFailed;
   Apdu command(kClaIso, kInsSelectFile, static_cast<std::uint8_t>(form), 0x00);
   command.append(form == kFormMf ? std::span<const std::uint8_t>(kMfId) : data);
-  return send(command);
+  return DalSend(command);
 }
 
 std::int32_t CosSelectFileId(std::uint16_t fileId) {
@@ -97,27 +86,35 @@ std::int32_t CosSelectFileId(std::uint16_t fileId) {
   return CosSelectFile(kFormEfById, id);
 }
 
+std::int32_t CosSelectMfDirect() {
+  Apdu command(kClaIso, kInsSelectFile, kFormMf, 0x00);
+  command.append(kMfId);
+  return DalSend(command, Route::kDirect);
+}
+
 std::int32_t CosReadBinary(std::uint8_t* destination, std::int32_t offset, std::int32_t length) {
   if (length <= 0) return 0;
   if (!inAddressRange(offset, length)) return kCosFailed;
   const std::int32_t full = length / kBinaryChunk;
   const std::int32_t rest = length % kBinaryChunk;
   for (std::int32_t k = 0; k < full; ++k) {
-    if (!readChunk(destination + std::ptrdiff_t{k} * kBinaryChunk, offset, kBinaryChunk)) return kCosFailed;
+    if (!readChunk(destination + std::ptrdiff_t{k} * kBinaryChunk, offset, kBinaryChunk))
+      return kCosFailed;
     offset += kBinaryChunk;
   }
-  if (rest > 0 && !readChunk(destination + std::ptrdiff_t{full} * kBinaryChunk, offset, rest)) return kCosFailed;
+  if (rest > 0 && !readChunk(destination + std::ptrdiff_t{full} * kBinaryChunk, offset, rest))
+    return kCosFailed;
   return 0;
 }
 
-std::int32_t CosUpdateBinary(const std::uint8_t* source, std::int32_t offset,
-                             std::int32_t length) {
+std::int32_t CosUpdateBinary(const std::uint8_t* source, std::int32_t offset, std::int32_t length) {
   if (length <= 0) return 0;
   if (!inAddressRange(offset, length)) return kCosFailed;
   const std::int32_t full = length / kBinaryChunk;
   const std::int32_t rest = length % kBinaryChunk;
   for (std::int32_t k = 0; k < full; ++k) {
-    const std::int32_t sw = updateChunk(source + std::ptrdiff_t{k} * kBinaryChunk, offset, kBinaryChunk);
+    const std::int32_t sw =
+        updateChunk(source + std::ptrdiff_t{k} * kBinaryChunk, offset, kBinaryChunk);
     if (sw != kSwSuccess) return sw;
     offset += kBinaryChunk;
   }
@@ -126,15 +123,6 @@ std::int32_t CosUpdateBinary(const std::uint8_t* source, std::int32_t offset,
     if (sw != kSwSuccess) return sw;
   }
   return 0;
-}
-
-std::int32_t CosWriteKey(const CosKeyRecord& record) {
-  Apdu command(kClaProprietary, kInsWriteKey, 0x00, 0x00);
-  const auto eighth = static_cast<std::uint8_t>(((record.firstHalf & 0x0F) << 4) |
-                                                (record.secondHalf & 0x0F));
-  command.append(record.keyId).append(record.keyType).append(record.params).append(eighth);
-  command.append(std::span(record.value.data(), std::min<std::size_t>(record.valueLen, 128)));
-  return send(command);
 }
 
 }  // namespace dal

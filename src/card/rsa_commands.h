@@ -39,8 +39,7 @@ inline constexpr std::size_t kMaxChallengeBytes = kChallengeBufferBytes - kRespo
 std::int32_t CosGenerateRsaKeyPair(std::uint16_t publicFileId, std::uint16_t privateFileId);
 
 // IMPORT RSA KEY COMPONENT into the file selected last.
-std::int32_t CosImportRsaComponent(RsaComponent component,
-                                   std::span<const std::uint8_t> value);
+std::int32_t CosImportRsaComponent(RsaComponent component, std::span<const std::uint8_t> value);
 
 // READ RSA KEY COMPONENT of the modulus of the file selected last.
 std::int32_t CosReadRsaModulus(ResponseBuffer& response);

@@ -1,6 +1,6 @@
 // The card's file commands: CREATE FILE, DELETE FILE, SELECT FILE, READ
-// and UPDATE BINARY (in 128-byte chunks), WRITE KEY. The builders neither
-// open the token nor log; their callers do both.
+// and UPDATE BINARY (in 128-byte chunks). The builders neither open the
+// token nor log; their callers do both.
 #pragma once
 
 #include <array>
@@ -10,9 +10,12 @@
 namespace dal {
 
 // SELECT FILE and CREATE FILE forms (P1).
-inline constexpr int kFormMf = 0;       // SELECT: the MF; CREATE: a DF
-inline constexpr int kFormEfById = 2;   // an elementary file by identifier
-inline constexpr int kFormDfByName = 4; // SELECT only
+inline constexpr int kFormMf = 0;        // SELECT: the MF; CREATE: a DF
+inline constexpr int kFormEfById = 2;    // an elementary file by identifier
+inline constexpr int kFormDfByName = 4;  // SELECT only
+
+// The identifier SELECT FILE gives the MF.
+inline constexpr std::array<std::uint8_t, 2> kMfId = {0x3F, 0x00};
 
 // The result of a builder asked for an unknown form, or of a failed read.
 inline constexpr std::int32_t kCosFailed = -1;
@@ -43,22 +46,10 @@ inline constexpr std::uint8_t kEfKeyFile = 0x25;
 inline constexpr std::uint8_t kEfRsaPublic = 0x30;
 inline constexpr std::uint8_t kEfRsaPrivate = 0x31;
 
-// The input of WRITE KEY.
-struct CosKeyRecord {
-  std::uint8_t keyId = 0;
-  std::uint8_t keyType = 0;
-  std::array<std::uint8_t, 5> params{};
-  std::uint8_t firstHalf = 0;   // high nibble of the eighth header byte
-  std::uint8_t secondHalf = 0;  // low nibble of the eighth header byte
-  std::array<std::uint8_t, 128> value{};
-  std::uint8_t valueLen = 0;
-  ~CosKeyRecord();  // key values and PINs are wiped
-};
-
 // Builds an EF creation record.
 CosEfRecord CosMakeEfRecord(std::uint8_t type, std::uint16_t fileId, std::uint16_t size,
-                            std::uint8_t readAccess, std::uint8_t writeAccess,
-                            std::uint8_t access3, std::uint8_t access4);
+                            std::uint8_t readAccess, std::uint8_t writeAccess, std::uint8_t access3,
+                            std::uint8_t access4);
 
 std::int32_t CosCreateDf(const CosDfRecord& record);
 std::int32_t CosCreateEf(const CosEfRecord& record);
@@ -68,12 +59,12 @@ std::int32_t CosDeleteFile(std::uint8_t p1, std::span<const std::uint8_t> data);
 std::int32_t CosSelectFile(int form, std::span<const std::uint8_t> data);
 // SELECT FILE form 2 of `fileId`, sent low byte first.
 std::int32_t CosSelectFileId(std::uint16_t fileId);
+// SELECT FILE of the MF sent directly, so that no GET RESPONSE can follow.
+std::int32_t CosSelectMfDirect();
 // 0, or -1 for any failure (a refusal, or fewer bytes than asked for).
 // Chunks before a failing one are already in `destination`.
 std::int32_t CosReadBinary(std::uint8_t* destination, std::int32_t offset, std::int32_t length);
 // 0, or the status word of the first failing chunk (-1 if not carried).
-std::int32_t CosUpdateBinary(const std::uint8_t* source, std::int32_t offset,
-                             std::int32_t length);
-std::int32_t CosWriteKey(const CosKeyRecord& record);
+std::int32_t CosUpdateBinary(const std::uint8_t* source, std::int32_t offset, std::int32_t length);
 
 }  // namespace dal

@@ -10,11 +10,9 @@
 namespace dal::layout {
 
 // ---- The MF and clearing the card --------------------------------------
-inline constexpr std::array<std::uint8_t, 13> kMfHeader = {
-    0x08, 0x5A, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+inline constexpr std::array<std::uint8_t, 13> kMfHeader = {0x08, 0x5A, 0x00, 0x00, 0x00, 0xFF, 0xFF,
+                                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 inline constexpr std::string_view kMfName = "MF";
-// The name SELECT FILE gives the MF.
-inline constexpr std::array<std::uint8_t, 2> kMfSelectName = {0x3F, 0x00};
 // DELETE FILE with this P1 and data clears the whole card.
 inline constexpr std::uint8_t kClearCardP1 = 0x00;
 inline constexpr std::array<std::uint8_t, 8> kClearCardData = {0xFF, 0xFF, 0xFF, 0xFF,
@@ -72,6 +70,7 @@ struct KeyHeader {
   std::uint8_t secondHalf;
 };
 
+// clang-format off
 inline constexpr KeyHeader kMasterKey = {0x00, 0x01, {0x00, 0x01, 0x0F, 0x01, 0x01}, 0xF, 0xF};
 inline constexpr KeyHeader kExternalAuthKey = {kExternalAuthKeyId, 0x01,
                                              {0x00, 0x01, 0x08, 0x5A, 0x0F}, 0xF, 0xF};
@@ -82,6 +81,7 @@ inline constexpr KeyHeader kUnlockKey = {0x06, 0x06, {0x00, 0x01, 0x0F, 0x01, 0x
 inline constexpr KeyHeader kSuperPin = {kSuperPinRef, 0x03, {0x00, 0x00, 0x08, 0x5A, 0x01}, 0xA, 0xA};
 inline constexpr KeyHeader kLogoutPin = {kLogoutPinRef, 0x03, {0x00, 0x00, 0x0F, 0x01, 0x0F}, 0xF, 0xF};
 inline constexpr KeyHeader kUserPin = {kUserPinRef, 0x03, {0x00, 0x00, 0x08, 0x14, 0x0F}, 0xF, 0xF};
+// clang-format on
 
 // The fixed values, ASCII, written without a terminator.
 inline constexpr std::string_view kMasterKeyValue = "QJMXRZVTKWNBHPL8";

@@ -1,0 +1,73 @@
+# Fails when a quoted include crosses an arrow the layout forbids. Run with
+#   cmake -DROOT=<source tree> -P check_includes.cmake
+# In src/, device/ stands alone, card/ builds on device/, and each feature
+# folder builds on card/ and device/ only. The device library and the
+# emulator never include the library's headers, and the emulator (the
+# oracle the library is tested against) not the device library's either.
+cmake_minimum_required(VERSION 3.20)
+
+set(allowed_device device)
+set(allowed_card card device)
+foreach(feature access files keys ciphers)
+  set(allowed_${feature} ${feature} card device)
+endforeach()
+set(library_folders device card access files keys ciphers)
+
+set(violations "")
+
+function(quoted_includes file out)
+  file(STRINGS ${file} lines REGEX "^#include \"")
+  set(names "")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" name "${line}")
+    list(APPEND names ${name})
+  endforeach()
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+file(GLOB src_folders LIST_DIRECTORIES true RELATIVE ${ROOT}/src ${ROOT}/src/*)
+foreach(folder IN LISTS src_folders)
+  if(NOT IS_DIRECTORY ${ROOT}/src/${folder})
+    continue()
+  endif()
+  if(NOT DEFINED allowed_${folder})
+    list(APPEND violations "src/${folder}/ is not a known folder: give it its place in the layout")
+    continue()
+  endif()
+  file(GLOB sources ${ROOT}/src/${folder}/*.h ${ROOT}/src/${folder}/*.cpp)
+  foreach(source IN LISTS sources)
+    quoted_includes(${source} names)
+    foreach(name IN LISTS names)
+      if(name MATCHES "^([a-z_]+)/" AND NOT CMAKE_MATCH_1 IN_LIST allowed_${folder})
+        file(RELATIVE_PATH rel ${ROOT} ${source})
+        list(APPEND violations "${rel} includes ${name}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+function(forbid tree)
+  set(forbidden ${ARGN})
+  set(found ${violations})
+  file(GLOB_RECURSE sources ${ROOT}/${tree}/*.h ${ROOT}/${tree}/*.cpp)
+  foreach(source IN LISTS sources)
+    quoted_includes(${source} names)
+    foreach(name IN LISTS names)
+      string(REGEX REPLACE "/.*" "" first "${name}")
+      if(first IN_LIST forbidden OR name IN_LIST forbidden)
+        file(RELATIVE_PATH rel ${ROOT} ${source})
+        list(APPEND found "${rel} includes ${name}")
+      endif()
+    endforeach()
+  endforeach()
+  set(violations ${found} PARENT_SCOPE)
+endfunction()
+
+forbid(dmcos ${library_folders} norv_dal_tkp30.h)
+forbid(emulator ${library_folders} norv_dal_tkp30.h dmcos.h backend.h slot_table.h trace.h)
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "includes against the layout:\n  ${text}")
+endif()
+message(STATUS "includes follow the layout")
