@@ -9,15 +9,19 @@
 #include <string>
 #include <string_view>
 
+#include "dmcos.h"
+
 namespace dmcos {
 
 // What a card answered to one command.
 struct Reply {
-  std::array<std::uint8_t, 256> data{};
+  std::array<std::uint8_t, DMCOS_MAX_RESPONSE> data{};
   std::size_t len = 0;
   std::uint16_t sw = 0;
 };
 
+// The device library calls a backend under its slot's lock only, one call
+// at a time, so a backend keeps no lock of its own.
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -31,8 +35,8 @@ class Backend {
   virtual bool transmit(std::span<const std::uint8_t> command, Reply& reply) = 0;
 };
 
-// Backend factories, one per slot scheme. Each returns nullptr when the
-// scheme's backend is not built into this device library.
+// Backend factories, one per slot scheme; both backends are always built
+// in.
 std::unique_ptr<Backend> makeEmulatorBackend(std::string_view imagePath);
 std::unique_ptr<Backend> makePcscBackend(std::string_view readerName);
 

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,19 +29,14 @@ class PcscBackend final : public Backend {
   explicit PcscBackend(std::string reader) : reader_(std::move(reader)) {}
 
   bool open(std::string& why) override {
-    std::lock_guard lock(mutex_);
     if (link_ && link_->connection.status() == SCARD_S_SUCCESS) return true;
     link_.reset();
     return connect(why);
   }
 
-  void close() override {
-    std::lock_guard lock(mutex_);
-    link_.reset();
-  }
+  void close() override { link_.reset(); }
 
   bool transmit(std::span<const std::uint8_t> command, Reply& reply) override {
-    std::lock_guard lock(mutex_);
     if (!link_) return false;
     if (exchange(command, reply)) return true;
     link_.reset();
@@ -112,7 +106,6 @@ class PcscBackend final : public Backend {
   }
 
   const std::string reader_;
-  std::mutex mutex_;
   std::unique_ptr<Link> link_;
 };
 

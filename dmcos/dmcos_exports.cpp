@@ -1,9 +1,9 @@
 // Open_UK / Close_UK / APDU_UK over the slot table.
-#include <algorithm>
-#include <climits>
 #include <cstring>
 #include <string>
 
+#include "command_bytes.h"
+#include "copy_text.h"
 #include "dmcos.h"
 #include "open_errors.h"
 #include "slot_table.h"
@@ -11,9 +11,6 @@
 
 namespace dmcos {
 namespace {
-
-constexpr std::size_t kMinCommand = 4;
-constexpr std::size_t kMaxCommand = 4 + 1 + 255 + 1;
 
 bool openSlot(Slot& slot, std::string& why) {
   if (!slot.backend) slot.backend = makeBackend(slot.entry);
@@ -39,21 +36,11 @@ int openNumbered(int number) {
   return opened ? 1 : 0;
 }
 
-// Copies as much of `text` as fits, always NUL-terminated.
-int copyText(const std::string& text, char* buf, int cap) {
-  if (cap > 0) {
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(cap) - 1);
-    std::memcpy(buf, text.data(), n);
-    buf[n] = '\0';
-  }
-  return static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
-}
-
 bool validArguments(const unsigned char* cmd, int cmdLen, const unsigned char* resp,
                     int respCap, const int* sw) {
   return cmd != nullptr && resp != nullptr && sw != nullptr && cmdLen >= 0 &&
-         static_cast<std::size_t>(cmdLen) >= kMinCommand &&
-         static_cast<std::size_t>(cmdLen) <= kMaxCommand && respCap >= DMCOS_RESPONSE_HEADER;
+         static_cast<std::size_t>(cmdLen) >= apdu::kHeaderLen &&
+         static_cast<std::size_t>(cmdLen) <= apdu::kMaxCommand && respCap >= DMCOS_RESPONSE_HEADER;
 }
 
 bool deliver(const Reply& reply, unsigned char* resp, int respCap, int* sw) {
@@ -70,7 +57,7 @@ bool deliver(const Reply& reply, unsigned char* resp, int respCap, int* sw) {
 // The trace masks the data that follow a command with secret results,
 // including the GET RESPONSE that fetches them.
 bool maskResponse(Slot& slot, std::span<const std::uint8_t> command) {
-  const bool isGetResponse = command.size() >= 2 && command[1] == 0xC0;
+  const bool isGetResponse = command.size() >= 2 && command[1] == apdu::kInsGetResponse;
   const bool mask = responseCarriesSecret(command) || (isGetResponse && slot.lastResponseSecret);
   slot.lastResponseSecret = responseCarriesSecret(command);
   return mask;

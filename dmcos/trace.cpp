@@ -5,25 +5,26 @@
 
 #include "trace_output.h"
 
+#include "command_bytes.h"
+
 namespace dmcos {
 namespace {
 
-constexpr std::size_t kHeaderLen = 4;
-constexpr std::size_t kLcAt = 4;
+using apdu::kHeaderLen;
+using apdu::kLcAt;
 
 struct SecretCommand {
   std::uint8_t cla;
   std::uint8_t ins;
 };
 constexpr SecretCommand kSecretCommands[] = {
-    {0x00, 0x20},  // VERIFY
-    {0x80, 0x5E},  // CHANGE PIN
-    {0x84, 0x24},  // secured PIN reload
-    {0x80, 0xD4},  // WRITE KEY
-    {0x80, 0x76},  // IMPORT RSA KEY COMPONENT
-    {0x80, 0xC2},  // SSF33 LOAD KEY
+    {apdu::kClaIso, apdu::kInsVerify},
+    {apdu::kClaProprietary, apdu::kInsChangePin},
+    {apdu::kClaSecured, apdu::kInsReloadPin},
+    {apdu::kClaProprietary, apdu::kInsWriteKey},
+    {apdu::kClaProprietary, apdu::kInsImportComponent},
+    {apdu::kClaProprietary, apdu::kInsSsf33LoadKey},
 };
-constexpr std::uint8_t kInsPrivateOperation = 0x72;
 
 void appendHex(std::string& out, std::span<const std::uint8_t> bytes) {
   char hex[4];
@@ -47,7 +48,8 @@ bool commandCarriesSecret(std::span<const std::uint8_t> command) {
 }
 
 bool responseCarriesSecret(std::span<const std::uint8_t> command) {
-  return command.size() >= 2 && command[0] == 0x80 && command[1] == kInsPrivateOperation;
+  return command.size() >= 2 && command[0] == apdu::kClaProprietary &&
+         command[1] == apdu::kInsPrivateOperation;
 }
 
 std::string formatCommand(int slot, std::span<const std::uint8_t> command) {

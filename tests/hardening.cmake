@@ -2,7 +2,7 @@
 # unit_tests: the scripted device answers through an emulated card. The
 # multi-process stress test needs the real device library, so it is its
 # own executable.
-if(TARGET unit_tests AND TARGET tkp30emu)
+if(TARGET unit_tests)
   target_sources(unit_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/support/fault_card.cpp)
   target_link_libraries(unit_tests PRIVATE tkp30emu)
 endif()
@@ -11,7 +11,7 @@ file(GLOB STRESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/stress/*.cp
 if(STRESS_SOURCES)
   add_executable(stress_tests ${STRESS_SOURCES})
   target_include_directories(stress_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
-  target_link_libraries(stress_tests PRIVATE dal_internal dmcos tkp30emu GTest::gtest_main
+  target_link_libraries(stress_tests PRIVATE dal_internal dmcos_internal GTest::gtest_main
                                              Threads::Threads)
   # Bounded: the children loop a fixed number of times and each dies of
   # its own alarm. The machine-wide lock is released by another handle in

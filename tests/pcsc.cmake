@@ -10,7 +10,7 @@ add_executable(pcsc_tests
   pcsc/pcsc_fixture.cpp pcsc/vcard_process.cpp support/e2e_pcsc_reset.cpp)
 target_include_directories(pcsc_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
 target_compile_definitions(pcsc_tests PRIVATE TKP30_VCARD_PATH="$<TARGET_FILE:tkp30-vcard>")
-target_link_libraries(pcsc_tests PRIVATE vcard_core dal_internal dmcos PkgConfig::PCSC
+target_link_libraries(pcsc_tests PRIVATE vcard_core dal_internal dmcos_internal PkgConfig::PCSC
                                          GTest::gtest_main Threads::Threads)
 add_dependencies(pcsc_tests tkp30-vcard)
 

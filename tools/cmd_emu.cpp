@@ -5,7 +5,7 @@
 #include <string>
 
 #include "commands.h"
-#include "tkp30emu/token.h"
+#include "dmcos.h"
 #include "token_select.h"
 #include "tool_error.h"
 
@@ -28,9 +28,9 @@ std::string imageOf(const EmuOptions& o) {
 
 void powerCycle(const EmuOptions& o) {
   const std::string image = imageOf(o);
-  std::string error;
-  if (!tkp30emu::powerCycleToken(image, error))
-    throw Failure("power cycle of " + image + ": " + error);
+  char reason[256] = {};
+  if (!PowerCycleEmu_UK(image.c_str(), reason, static_cast<int>(sizeof reason)))
+    throw Failure("power cycle of " + image + ": " + reason);
   std::cout << "token power-cycled: logins and cipher state cleared\n";
 }
 

@@ -49,6 +49,14 @@ DMCOS_API int OpenError_UK(int slot, char *buf, int cap);
 /* Nonzero when the slot was closed. */
 DMCOS_API int Close_UK(int slot);
 
+/* Power-cycles the emulated token kept in the image file `imagePath` for
+ * every process that uses it: logins, the current file and the cipher
+ * state are lost. The image itself is not read, so a blank or damaged
+ * token can be power-cycled too. Nonzero on success; 0 on failure, with
+ * the reason (at most cap - 1 bytes and a NUL) in `buf` when buf is not
+ * null and cap is positive. */
+DMCOS_API int PowerCycleEmu_UK(const char *imagePath, char *buf, int cap);
+
 /* Sends the `cmdLen` command bytes to the token in `slot`. On success
  * returns nonzero, writes SW1*256+SW2 to *sw, the response data from
  * resp[2] on and the data length (big-endian) into resp[0..1]. Returns 0,

@@ -4,8 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "backend.h"
+#include "dmcos.h"
 
 namespace {
 
@@ -55,6 +58,53 @@ TEST(EmulatorBackend, DamagedImageKeepsTheSlotClosed) {
   EXPECT_FALSE(backend->open(why));
   EXPECT_NE(why.find(img + ": "), std::string::npos) << why;
   EXPECT_FALSE(dmcos::makeEmulatorBackend("")->open(why));
+}
+
+// The status word of one command through the device library's slot 1.
+int sendToSlot1(const std::vector<std::uint8_t>& command) {
+  unsigned char response[DMCOS_RESPONSE_HEADER + DMCOS_MAX_RESPONSE];
+  int sw = 0;
+  if (!APDU_UK(1, command.data(), static_cast<int>(command.size()), response,
+               static_cast<int>(sizeof response), &sw))
+    return -1;
+  return sw;
+}
+
+// The diagnostic power cycle reaches the emulated token through the device
+// library: what the token held for the session (here the current file) is
+// gone, what it keeps is not.
+TEST(EmulatorBackend, PowerCycleThroughTheDeviceLibraryLosesTheSession) {
+  Dir dir;
+  ASSERT_FALSE(dir.path.empty());
+  const std::string img = dir.path + "/token.img";
+  ::setenv("TKP30_SLOTS", ("emu:" + img).c_str(), 1);
+  ASSERT_NE(Open_UK(1), 0);
+  const std::vector<std::uint8_t> createMf = {0x80, 0xE0, 0x00, 0x00, 0x0F, 0x08, 0x5A, 0x00, 0x00,
+                                              0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                              'M',  'F'};
+  const std::vector<std::uint8_t> createEf = {0x80, 0xE0, 0x02, 0x00, 0x09, 0x21, 0x01,
+                                              0x02, 0x00, 0x10, 0x0F, 0x0F, 0x0F, 0x0F};
+  const std::vector<std::uint8_t> read = {0x00, 0xB0, 0x00, 0x00, 0x04};
+  EXPECT_EQ(sendToSlot1(createMf), 0x9000);
+  EXPECT_EQ(sendToSlot1(createEf), 0x9000);
+  EXPECT_EQ(sendToSlot1(read), 0x9000);
+
+  char reason[64] = "untouched";
+  EXPECT_NE(PowerCycleEmu_UK(img.c_str(), reason, sizeof reason), 0);
+  EXPECT_STREQ(reason, "untouched");
+  EXPECT_EQ(sendToSlot1(read), 0x6986);  // no current file any more
+  EXPECT_EQ(sendToSlot1({0x00, 0xA4, 0x02, 0x00, 0x02, 0x01, 0x02}), 0x9000);  // the file stays
+  Close_UK(1);
+  ::unsetenv("TKP30_SLOTS");
+
+  EXPECT_EQ(PowerCycleEmu_UK((dir.path + "/no/such/folder/token.img").c_str(), reason,
+                             sizeof reason),
+            0);
+  EXPECT_STRNE(reason, "untouched");
+  EXPECT_GT(std::string(reason).size(), 0u);
+  EXPECT_EQ(PowerCycleEmu_UK(nullptr, reason, sizeof reason), 0);
+  EXPECT_STREQ(reason, "no token image named");
+  EXPECT_EQ(PowerCycleEmu_UK("", nullptr, 0), 0);
 }
 
 }  // namespace
