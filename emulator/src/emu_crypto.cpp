@@ -85,7 +85,8 @@ bool sm4Block(const std::uint8_t key[16], const std::uint8_t in[16], std::uint8_
   return true;
 }
 
-bool rsaCrt(const std::uint8_t crt[5][64], const std::uint8_t in[128], std::uint8_t out[128]) {
+bool rsaCrt(const std::uint8_t crt[kCrtComponents][kRsaHalf], const std::uint8_t in[kRsaBytes],
+            std::uint8_t out[kRsaBytes]) {
   std::unique_ptr<BN_CTX, BnCtxFree> ctx(BN_CTX_new());
   if (!ctx) return false;
   BN_CTX_start(ctx.get());
@@ -102,15 +103,17 @@ bool rsaCrt(const std::uint8_t crt[5][64], const std::uint8_t in[128], std::uint
   bool ok = false;
   do {
     if (!h) break;
-    if (!BN_bin2bn(crt[0], 64, p) || !BN_bin2bn(crt[1], 64, q) || !BN_bin2bn(crt[2], 64, dp) ||
-        !BN_bin2bn(crt[3], 64, dq) || !BN_bin2bn(crt[4], 64, qinv) || !BN_bin2bn(in, 128, c))
+    constexpr int kHalf = static_cast<int>(kRsaHalf);
+    if (!BN_bin2bn(crt[0], kHalf, p) || !BN_bin2bn(crt[1], kHalf, q) ||
+        !BN_bin2bn(crt[2], kHalf, dp) || !BN_bin2bn(crt[3], kHalf, dq) ||
+        !BN_bin2bn(crt[4], kHalf, qinv) || !BN_bin2bn(in, kRsaBytes, c))
       break;
     // Odd primes above 1 are required for Montgomery arithmetic.
     if (BN_cmp(p, BN_value_one()) <= 0 || BN_cmp(q, BN_value_one()) <= 0 || !BN_is_odd(p) ||
         !BN_is_odd(q))
       break;
     if (!BN_mul(n, p, q, ctx.get())) break;
-    if (BN_num_bytes(n) > 128 || BN_cmp(c, n) >= 0) break;
+    if (BN_num_bytes(n) > static_cast<int>(kRsaBytes) || BN_cmp(c, n) >= 0) break;
     BN_set_flags(dp, BN_FLG_CONSTTIME);
     BN_set_flags(dq, BN_FLG_CONSTTIME);
     if (!BN_mod(m1, c, p, ctx.get()) || !BN_mod_exp_mont_consttime(m1, m1, dp, p, ctx.get(), nullptr))
@@ -122,7 +125,7 @@ bool rsaCrt(const std::uint8_t crt[5][64], const std::uint8_t in[128], std::uint
     if (!BN_mod_mul(h, h, qinv, p, ctx.get())) break;
     if (!BN_mul(h, h, q, ctx.get()) || !BN_add(h, h, m2)) break;
     if (BN_cmp(h, n) >= 0 && !BN_mod(h, h, n, ctx.get())) break;
-    if (BN_bn2binpad(h, out, 128) != 128) break;
+    if (BN_bn2binpad(h, out, kRsaBytes) != static_cast<int>(kRsaBytes)) break;
     ok = true;
   } while (false);
   BN_CTX_end(ctx.get());
@@ -141,11 +144,11 @@ void sha256(const std::uint8_t* data, std::size_t len, std::uint8_t out[32]) {
 
 namespace tkp30emu {
 
-bool generateRsa1024(std::uint8_t modulus[128], std::uint8_t crt[5][64]) {
+bool generateRsa1024(std::uint8_t modulus[kRsaBytes], std::uint8_t crt[kCrtComponents][kRsaHalf]) {
   EVP_PKEY_CTX* kctx = EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr);
   if (!kctx) return false;
   EVP_PKEY* pkey = nullptr;
-  bool ok = EVP_PKEY_keygen_init(kctx) == 1 && EVP_PKEY_CTX_set_rsa_keygen_bits(kctx, 1024) == 1 &&
+  bool ok = EVP_PKEY_keygen_init(kctx) == 1 && EVP_PKEY_CTX_set_rsa_keygen_bits(kctx, 8 * kRsaBytes) == 1 &&
             EVP_PKEY_generate(kctx, &pkey) == 1;
   EVP_PKEY_CTX_free(kctx);
   if (!ok) return false;
@@ -159,9 +162,9 @@ bool generateRsa1024(std::uint8_t modulus[128], std::uint8_t crt[5][64]) {
       break;
     }
     if (i == 0)
-      ok = BN_bn2binpad(bn, modulus, 128) == 128;
+      ok = BN_bn2binpad(bn, modulus, kRsaBytes) == static_cast<int>(kRsaBytes);
     else
-      ok = BN_bn2binpad(bn, crt[i - 1], 64) == 64;
+      ok = BN_bn2binpad(bn, crt[i - 1], kRsaHalf) == static_cast<int>(kRsaHalf);
     BN_clear_free(bn);
   }
   EVP_PKEY_free(pkey);

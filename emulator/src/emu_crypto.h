@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tkp30emu/card.h"
+
 namespace tkp30emu::crypto {
 
 // Two-key triple DES (K1 K2 K1), ECB, one 8-byte block.
@@ -17,9 +19,10 @@ void retailMac(const std::uint8_t key[16], const std::uint8_t iv[8], const std::
 bool sm4Block(const std::uint8_t key[16], const std::uint8_t in[16], std::uint8_t out[16],
               bool encrypt);
 // Raw RSA private operation from CRT components (64 bytes each, big-endian).
-// `in` and `out` are 128 bytes big-endian. False when the components are
+// `in` and `out` are kRsaBytes big-endian. False when the components are
 // unusable or the input is not below the modulus.
-bool rsaCrt(const std::uint8_t crt[5][64], const std::uint8_t in[128], std::uint8_t out[128]);
+bool rsaCrt(const std::uint8_t crt[kCrtComponents][kRsaHalf], const std::uint8_t in[kRsaBytes],
+            std::uint8_t out[kRsaBytes]);
 // Random bytes from the OpenSSL generator; false when it failed.
 [[nodiscard]] bool randomBytes(std::uint8_t* out, std::size_t len);
 // SHA-256.

@@ -3,14 +3,13 @@
 #include <mutex>
 #include <optional>
 
+#include "card_codes.h"
 #include "tkp30emu/card.h"
 #include "tkp30emu/token.h"
 #include "token_store.h"
 
 namespace tkp30emu {
 namespace {
-
-constexpr std::uint16_t kSwMemoryFailure = 0x6581;
 
 // Holds the token's lock for one scope.
 class StoreLock {
@@ -26,7 +25,7 @@ class StoreLock {
 
 Response failure() {
   Response r;
-  r.sw = kSwMemoryFailure;
+  r.sw = card::kMemoryFailure;
   return r;
 }
 

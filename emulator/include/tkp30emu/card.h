@@ -31,16 +31,26 @@ constexpr std::size_t kCapacity = std::size_t{64} * 1024;
 constexpr std::size_t kFileOverhead = 16;   // charged per file
 constexpr std::size_t kKeyFileCharge = 768;  // 32 records of 24 bytes
 constexpr std::size_t kMaxKeys = 32;
+constexpr std::size_t kMfHeaderBytes = 13;
+constexpr std::size_t kMaxMfName = 16;
 constexpr std::size_t kMaxKeyValue = 128;
-constexpr std::size_t kRsaBytes = 128;
-constexpr std::size_t kRsaHalf = 64;
+constexpr std::size_t kRsaBytes = 128;  // 1024-bit keys only
+constexpr std::size_t kRsaHalf = 64;    // one CRT component
+constexpr std::size_t kCrtComponents = 5;
+constexpr std::size_t kExponentBytes = 4;  // the public exponent, low byte first
+constexpr std::size_t kRsaPublicData = kExponentBytes + kRsaBytes;
+constexpr std::size_t kRsaPrivateData = kCrtComponents * kRsaHalf;
+// Challenge bytes a later command can use, and the SM4 block and key.
+constexpr std::size_t kChallengeBytes = 8;
+constexpr std::size_t kSm4Block = 16;
 
 struct ElementaryFile {
   std::uint8_t type = kTransparent;
   std::uint16_t size = 0;                  // transparent: bytes; others: the size field as sent
   std::array<std::uint8_t, 4> access{};    // read, write, two further bytes
-  // Transparent: `size` bytes. RSA public: exponent (4) + modulus (128).
-  // RSA private: p, q, dP, dQ, qInv (64 each). Key file: empty.
+  // Transparent: `size` bytes. RSA public: exponent + modulus
+  // (kRsaPublicData). RSA private: p, q, dP, dQ, qInv (kRsaPrivateData).
+  // Key file: empty.
   Bytes data;
   std::uint8_t present = 0;                // RSA files: bit i-1 = component i loaded
   bool operator==(const ElementaryFile&) const = default;
@@ -59,7 +69,7 @@ struct KeyRecord {
 struct Persistent {
   TokenOptions options;
   bool mfExists = false;
-  std::array<std::uint8_t, 13> mfHeader{};
+  std::array<std::uint8_t, kMfHeaderBytes> mfHeader{};
   Bytes mfName;
   std::map<std::uint16_t, ElementaryFile> files;
   std::map<std::uint8_t, KeyRecord> keys;   // the key file's records
@@ -76,23 +86,24 @@ struct Volatile {
   std::uint8_t currentKind = 0;       // 0 none, 1 MF, 2 EF
   std::uint8_t challengeLen = 0;      // 0: no challenge valid
   std::uint16_t currentEf = 0;
-  std::uint8_t challenge[8] = {};
+  std::uint8_t challenge[kChallengeBytes] = {};
   // SSF33 (SM4) cipher state.
   std::uint8_t cipherLoaded = 0;
   std::uint8_t cipherCbc = 0;
   std::uint8_t cipherDecrypt = 0;
-  std::uint8_t cipherKey[16] = {};
-  std::uint8_t cipherChain[16] = {};
+  std::uint8_t cipherKey[kSm4Block] = {};
+  std::uint8_t cipherChain[kSm4Block] = {};
   // Response held for GET RESPONSE (T=0).
   std::uint16_t pendingLen = 0;
   std::uint8_t pendingValid = 0;
-  std::uint8_t pending[256] = {};
+  std::uint8_t pending[kMaxResponseData] = {};
 };
 
 // Pluggable RSA key generation (the fuzz target swaps in a fast one).
 // Fills p, q, dP, dQ, qInv (64 bytes each, big-endian) and the modulus.
-using RsaGenerator = bool (*)(std::uint8_t modulus[128], std::uint8_t crt[5][64]);
-bool generateRsa1024(std::uint8_t modulus[128], std::uint8_t crt[5][64]);
+using RsaGenerator = bool (*)(std::uint8_t modulus[kRsaBytes],
+                             std::uint8_t crt[kCrtComponents][kRsaHalf]);
+bool generateRsa1024(std::uint8_t modulus[kRsaBytes], std::uint8_t crt[kCrtComponents][kRsaHalf]);
 
 struct CardResult {
   Response response;

@@ -10,9 +10,12 @@
 
 namespace tkp30emu {
 
+// Most data one response carries (Le 00).
+constexpr std::size_t kMaxResponseData = 256;
+
 // One response APDU: data and status word.
 struct Response {
-  std::array<std::uint8_t, 256> data{};
+  std::array<std::uint8_t, kMaxResponseData> data{};
   std::size_t len = 0;
   std::uint16_t sw = 0;
 };
