@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "keys/rsa_key_cache.h"
+
 namespace dal {
 namespace {
 
@@ -20,7 +22,8 @@ using Bignum = std::unique_ptr<BIGNUM, decltype(&BN_free)>;
 
 // From the first nonzero byte on: the value of a right-aligned number.
 Bignum toBignum(std::span<const std::uint8_t, kMaxModulusBytes> bytes) {
-  const auto first = std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
+  const auto first =
+      std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
   const auto length = static_cast<int>(bytes.end() - first);
   return Bignum(BN_bin2bn(bytes.data() + (first - bytes.begin()), length, nullptr), &BN_free);
 }
@@ -53,17 +56,22 @@ std::optional<RsaPublicKey> RsaPublicKey::FromRecord(const PublicKeyRecord& reco
   return key;
 }
 
-// One public-key operation on a key object built for this call alone.
+namespace {
+
+// One public-key operation on the key's object, built once for as long as
+// the cache keeps it.
 bool publicEncrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                    std::uint8_t* output, std::int32_t& outputLen, int padding) {
-  const auto rsa = RsaPublicKey::FromRecord(key);
+  const auto rsa = SoftRsaKeyCache().get(key);
   if (!rsa) return false;
-  const int written = RSA_public_encrypt(static_cast<int>(input.size()), input.data(), output,
-                                         rsa->get(), padding);
+  const int written =
+      RSA_public_encrypt(static_cast<int>(input.size()), input.data(), output, rsa->get(), padding);
   if (written <= 0) return false;
   outputLen = written;
   return true;
 }
+
+}  // namespace
 
 bool SoftRsaRaw(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                 std::uint8_t* output, std::int32_t& outputLen) {
@@ -81,11 +89,11 @@ bool SoftRsaPkcs1Encrypt(const PublicKeyRecord& key, std::span<const std::uint8_
 bool SoftRsaPkcs1Decrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                          std::uint8_t* output, std::int32_t& outputLen) {
   if (input.size() != key.bits / 8) return false;
-  const auto rsa = RsaPublicKey::FromRecord(key);
+  const auto rsa = SoftRsaKeyCache().get(key);
   if (!rsa) return false;
   std::array<std::uint8_t, kMaxModulusBytes> block{};
-  const int length = RSA_public_decrypt(static_cast<int>(input.size()), input.data(),
-                                        block.data(), rsa->get(), RSA_PKCS1_PADDING);
+  const int length = RSA_public_decrypt(static_cast<int>(input.size()), input.data(), block.data(),
+                                        rsa->get(), RSA_PKCS1_PADDING);
   if (length <= 0) return false;  // also a well-formed block with no data
   std::memcpy(output, block.data(), static_cast<std::size_t>(length));
   outputLen = length;

@@ -1,5 +1,6 @@
 // RSA public-key operations in software with a caller's modulus and the
-// fixed exponent 65537, through libcrypto's RSA object.
+// fixed exponent 65537, through libcrypto's RSA object; the objects of the
+// last few keys are kept (keys/rsa_key_cache.h).
 #pragma once
 
 #include <openssl/types.h>

@@ -94,6 +94,21 @@ inline Bytes privateRaw(EVP_PKEY* key, const Bytes& block) {
   return out;
 }
 
+// The raw public-key operation (block ^ e mod n) on a key object of its own.
+inline Bytes publicRaw(EVP_PKEY* key, const Bytes& block) {
+  std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
+      EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr), &EVP_PKEY_CTX_free);
+  require(ctx && EVP_PKEY_encrypt_init(ctx.get()) == 1 &&
+              EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) == 1,
+          "encrypt_init");
+  Bytes out(block.size());
+  std::size_t outLen = out.size();
+  require(EVP_PKEY_encrypt(ctx.get(), out.data(), &outLen, block.data(), block.size()) == 1,
+          "EVP_PKEY_encrypt");
+  out.resize(outLen);
+  return out;
+}
+
 // 00 01, `ffCount` bytes FF, 00, then `data`.
 inline Bytes type1Block(std::size_t ffCount, const Bytes& data) {
   Bytes block{0x00, 0x01};
