@@ -103,6 +103,12 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_GetErrMsg(int32_t code, char *msg);
 struct NORV_DAL_FUNCTION_LIST;
 NORV_DAL_API int32_t NORV_DAL_CALL
 NORV_DAL_GetFunctionList(struct NORV_DAL_FUNCTION_LIST *pFunctionList);
+/* The machine-wide lock "SemNorvDal": a binary semaphore without owner,
+ * free when first created; any handle may release it. A holder that dies
+ * leaves it taken while a handle is open anywhere; once none is, the next
+ * create finds it free. NORV_DAL_CreateMutex returns
+ * NORV_DAL_ERR_CREATE_SYNC, with no handle, when the lock cannot be opened
+ * for reading and writing. */
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_CreateMutex(NORV_DAL_MUTEX **ppMutex);
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_LockMutex(NORV_DAL_MUTEX *pMutex);
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_UnLockMutex(NORV_DAL_MUTEX *pMutex);

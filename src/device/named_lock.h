@@ -1,7 +1,10 @@
 // A machine-wide binary semaphore found by name, free when first created.
 // It has no owner: any holder of a handle may release it, and releasing a
-// free lock leaves it free. A process that dies holding it leaves it taken.
-// Each platform has its own implementation file.
+// free lock leaves it free. A process that dies holding it leaves it taken
+// while some handle is still open anywhere; once no handle is left, the
+// next open finds it free again, as a named kernel object that disappeared
+// with its last handle would be. Each platform has its own implementation
+// file.
 #pragma once
 
 #include <memory>
@@ -11,7 +14,9 @@ namespace dal {
 class NamedLock {
  public:
   // Opens (creating when needed) the lock called `name`; valid() tells
-  // whether that worked.
+  // whether that worked. A lock that cannot be opened for reading and
+  // writing (another user's private object, a planted link or special
+  // file, no memory) is not valid: it would serialise nothing.
   explicit NamedLock(const char* name);
   ~NamedLock();
   NamedLock(const NamedLock&) = delete;

@@ -1,16 +1,20 @@
 // Several processes share one emulated token through the real device
 // library. With the named lock around each read-modify-write, no update is
 // lost and no key-pair slot is handed out twice; without it, updates are
-// lost. A holder that dies keeps the lock taken until another handle
-// releases it.
+// lost. A holder that dies keeps the lock taken while other handles live,
+// until one of them releases it; once every handle is gone, the lock
+// starts free again.
 //
 // Every use of the library happens in a forked child: the parent never
-// opens the token, so no child inherits the parent's token lock.
+// opens the token, so no child inherits the parent's token lock. The lock
+// has a name of its own per run, so that killing its holder never
+// disturbs programs that share the machine-wide one.
 #include <gtest/gtest.h>
 #include <openssl/core_names.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/mutex_create.h"
 #include "norv_dal_tkp30.h"
 #include "support/rsa_test_keys.h"
 
@@ -38,6 +43,17 @@ constexpr std::int32_t kCounterType = 1, kCounterIndex = 1;
 constexpr int kKeySlots = 4;  // key-pair slots that formatting creates
 
 std::int32_t len(const Bytes& b) { return static_cast<std::int32_t>(b.size()); }
+
+// This run's lock, named before any child is forked.
+std::string& lockName() {
+  static std::string name;
+  return name;
+}
+
+NORV_DAL_MUTEX* createLock() {
+  NORV_DAL_MUTEX* m = nullptr;
+  return dal::DalCreateMutex(lockName().c_str(), &m) == NORV_DAL_OK ? m : nullptr;
+}
 
 // A one-way pipe from the children to the parent.
 struct Pipe {
@@ -93,8 +109,10 @@ class LockStress : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     ::setenv("TKP30_SLOTS", ("emu:" + dir_ + "/token.img").c_str(), 1);
+    lockName() = "NorvDalStress-" + std::to_string(::getpid());
   }
   void TearDown() override {
+    ::shm_unlink(("/" + lockName()).c_str());
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
@@ -147,6 +165,8 @@ struct WorkerPlan {
   std::chrono::microseconds window{0};  // between the read and the write
   const ImportKey* key = nullptr;       // null: no key pairs
   const Pipe* slots = nullptr;          // receives the public-key ids handed out
+  const Pipe* done = nullptr;           // receives a word per counted update
+  int dieAt = -1;                       // the iteration whose holder kills itself
 };
 
 std::int32_t newKeyPair(int iteration, const ImportKey& k, std::int32_t& pub) {
@@ -163,10 +183,12 @@ int iterate(const WorkerPlan& plan, int i, bool& slotsRemain) {
                                reinterpret_cast<std::uint8_t*>(&value)) != 0)
     return 10;
   if (plan.window.count() > 0) std::this_thread::sleep_for(plan.window);
+  if (i == plan.dieAt) ::raise(SIGKILL);  // holding the lock, with the update half done
   ++value;
   if (NORV_DAL_WriteUsrDataFile(kCounterType, kCounterIndex, 0, 4,
                                 reinterpret_cast<const std::uint8_t*>(&value)) != 0)
     return 11;
+  if (plan.done != nullptr) plan.done->send(1);
   if (!slotsRemain) return 0;
   std::int32_t pub = 0;
   const std::int32_t rc = newKeyPair(i, *plan.key, pub);
@@ -181,8 +203,8 @@ int iterate(const WorkerPlan& plan, int i, bool& slotsRemain) {
 }
 
 int work(const WorkerPlan& plan) {
-  NORV_DAL_MUTEX* mutex = nullptr;
-  if (NORV_DAL_CreateMutex(&mutex) != 0) return 2;
+  NORV_DAL_MUTEX* mutex = createLock();
+  if (mutex == nullptr) return 2;
   bool slotsRemain = plan.key != nullptr;
   int failed = 0;
   for (int i = 0; i < plan.iterations && failed == 0; ++i) {
@@ -194,12 +216,23 @@ int work(const WorkerPlan& plan) {
   return failed;
 }
 
-std::vector<int> runWorkers(const WorkerPlan& plan) {
+std::vector<pid_t> startWorkers(const WorkerPlan& plan, int count = kWorkers) {
   std::vector<pid_t> pids;
-  for (int w = 0; w < kWorkers; ++w) pids.push_back(spawn([&plan] { return work(plan); }));
+  for (int w = 0; w < count; ++w) pids.push_back(spawn([&plan] { return work(plan); }));
+  return pids;
+}
+
+std::vector<int> runWorkers(const WorkerPlan& plan) {
   std::vector<int> codes;
-  for (pid_t pid : pids) codes.push_back(reap(pid));
+  for (pid_t pid : startWorkers(plan)) codes.push_back(reap(pid));
   return codes;
+}
+
+// Counts the words waiting in the pipe.
+int drain(const Pipe& pipe) {
+  int n = 0;
+  while (pipe.receive(0)) ++n;
+  return n;
 }
 
 TEST_F(LockStress, TheLockKeepsEveryUpdateAndEverySlotUnique) {
@@ -227,10 +260,17 @@ TEST_F(LockStress, WithoutTheLockUpdatesAreLost) {
 
 TEST_F(LockStress, AHolderThatDiesKeepsTheLockUntilAnotherHandleReleasesIt) {
   Pipe events;
-  constexpr std::int32_t kHolding = 1, kWaiting = 2, kGot = 3;
+  constexpr std::int32_t kHolding = 1, kWaiting = 2, kGot = 3, kKeeping = 4;
+  // A third process keeps a handle open throughout.
+  const pid_t keeper = spawn([&events] {
+    NORV_DAL_MUTEX* m = createLock();
+    events.send(kKeeping);
+    ::pause();
+    return m != nullptr ? 0 : 1;
+  });
+  ASSERT_EQ(events.receive(30000), kKeeping);
   const pid_t holder = spawn([&events] {
-    NORV_DAL_MUTEX* m = nullptr;
-    NORV_DAL_CreateMutex(&m);
+    NORV_DAL_MUTEX* m = createLock();
     NORV_DAL_LockMutex(m);
     events.send(kHolding);
     ::pause();
@@ -241,8 +281,7 @@ TEST_F(LockStress, AHolderThatDiesKeepsTheLockUntilAnotherHandleReleasesIt) {
   EXPECT_EQ(reap(holder), -SIGKILL);
 
   const pid_t waiter = spawn([&events] {
-    NORV_DAL_MUTEX* m = nullptr;
-    NORV_DAL_CreateMutex(&m);
+    NORV_DAL_MUTEX* m = createLock();
     events.send(kWaiting);
     NORV_DAL_LockMutex(m);
     events.send(kGot);
@@ -253,11 +292,9 @@ TEST_F(LockStress, AHolderThatDiesKeepsTheLockUntilAnotherHandleReleasesIt) {
   ASSERT_EQ(events.receive(30000), kWaiting);
   EXPECT_EQ(events.receive(500), std::nullopt) << "the lock of a dead holder was free";
 
-  // Another handle releases it; this runs whatever the checks above found,
-  // so that the machine-wide lock is never left taken.
+  // Another handle releases it.
   EXPECT_EQ(reap(spawn([] {
-              NORV_DAL_MUTEX* m = nullptr;
-              NORV_DAL_CreateMutex(&m);
+              NORV_DAL_MUTEX* m = createLock();
               NORV_DAL_UnLockMutex(m);
               NORV_DAL_DestroyMutex(m);
               return 0;
@@ -265,6 +302,34 @@ TEST_F(LockStress, AHolderThatDiesKeepsTheLockUntilAnotherHandleReleasesIt) {
             0);
   EXPECT_EQ(events.receive(30000), kGot);
   EXPECT_EQ(reap(waiter), 0);
+  ::kill(keeper, SIGKILL);
+  reap(keeper);
+}
+
+// A worker killed inside its critical section stalls the others, whose
+// handles keep its lock taken; once they are gone too, a fresh set of
+// workers finds the lock free and still loses no update.
+TEST_F(LockStress, AHolderKilledMidRunStallsTheRestUntilEveryHandleIsGone) {
+  prepare();
+  Pipe done;
+  const WorkerPlan victim{100, true, std::chrono::microseconds(0), nullptr, nullptr, &done, 20};
+  const WorkerPlan others{100, true, std::chrono::microseconds(0), nullptr, nullptr, &done};
+  const pid_t dying = startWorkers(victim, 1).front();
+  const std::vector<pid_t> stalled = startWorkers(others, kWorkers - 1);
+  ASSERT_EQ(reap(dying), -SIGKILL);
+  int counted = drain(done);
+  EXPECT_EQ(done.receive(500), std::nullopt) << "an update ran while a dead holder had the lock";
+  for (pid_t pid : stalled) {
+    ::kill(pid, SIGKILL);
+    EXPECT_EQ(reap(pid), -SIGKILL);
+  }
+  counted += drain(done);
+
+  const WorkerPlan fresh{50, true, std::chrono::microseconds(0), nullptr, nullptr, &done};
+  EXPECT_EQ(runWorkers(fresh), std::vector<int>(kWorkers, 0));
+  counted += drain(done);
+  EXPECT_GE(counted, victim.dieAt + kWorkers * fresh.iterations);
+  EXPECT_EQ(counter(), counted);
 }
 
 }  // namespace

@@ -1,21 +1,35 @@
-// The machine-wide lock, across processes.
+// The machine-wide lock, across processes. Every test uses a lock of its
+// own name, never the one programs share.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "device/mutex_create.h"
 #include "device/named_lock.h"
 #include "norv_dal_tkp30.h"
+#include "support/log_reader.h"
 
 namespace {
+
+constexpr unsigned kGenerousSeconds = 30;  // a bound for things that take milliseconds
 
 std::string uniqueName(const char* what) {
   return std::string("NorvDalTest-") + what + "-" + std::to_string(::getpid());
 }
+
+std::string objectPath(const std::string& name) { return "/dev/shm/" + name; }
 
 struct SharedFlags {
   std::atomic<int> childHolds{0};
@@ -28,8 +42,13 @@ SharedFlags* mapFlags() {
   return new (mem) SharedFlags;
 }
 
-void waitFor(const std::atomic<int>& flag) {
-  while (flag.load() == 0) ::usleep(1000);
+bool waitFor(const std::atomic<int>& flag) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kGenerousSeconds);
+  while (flag.load() == 0) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    ::usleep(1000);
+  }
+  return true;
 }
 
 // Waits for a child; true when it exited normally with status 0.
@@ -37,6 +56,43 @@ bool childSucceeded(pid_t pid) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs `body` in a child that dies of SIGALRM after `seconds`.
+pid_t spawn(const std::function<int()>& body, unsigned seconds = kGenerousSeconds) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::alarm(seconds);
+    ::_exit(body());
+  }
+  return pid;
+}
+
+// The child's exit code, or minus the signal that ended it.
+int reap(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1000;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// 0 when a new handle in a child gets the lock; -SIGALRM when it is still
+// waiting after `seconds`.
+int lockInChild(const std::string& name, unsigned seconds) {
+  return reap(spawn(
+      [&] {
+        dal::NamedLock lock(name.c_str());
+        if (!lock.valid()) return 1;
+        lock.lock();
+        return 0;
+      },
+      seconds));
+}
+
+void writeWord(const std::string& name, std::uint32_t value) {
+  const int fd = ::open(objectPath(name).c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::pwrite(fd, &value, sizeof value, 0), static_cast<ssize_t>(sizeof value));
+  ::close(fd);
 }
 
 TEST(NamedLock, SecondProcessWaitsUntilTheHolderUnlocks) {
@@ -53,7 +109,7 @@ TEST(NamedLock, SecondProcessWaitsUntilTheHolderUnlocks) {
     lock.unlock();
     ::_exit(0);
   }
-  waitFor(flags->childHolds);
+  ASSERT_TRUE(waitFor(flags->childHolds));
   dal::NamedLock lock(name.c_str());
   ASSERT_TRUE(lock.valid());
   lock.lock();
@@ -72,37 +128,100 @@ TEST(NamedLock, DoubleUnlockDoesNotRaiseTheCountAboveOne) {
   lock.unlock();
   lock.unlock();
   lock.lock();
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::alarm(1);  // a child that gets the lock exits 0; one that blocks dies by SIGALRM
-    dal::NamedLock other(name.c_str());
-    other.lock();
-    ::_exit(0);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM);
+  EXPECT_EQ(lockInChild(name, 1), -SIGALRM);
   lock.unlock();
   ::shm_unlink(("/" + name).c_str());
 }
 
-// No owner: a process that dies holding the lock leaves it taken until
-// another handle releases it.
+// No owner: a process that dies holding the lock leaves it taken while
+// another handle lives, until that handle releases it.
 TEST(NamedLock, ReleaseThroughAnotherHandleFreesALockWhoseHolderDied) {
   const std::string name = uniqueName("orphan");
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  dal::NamedLock lock(name.c_str());
+  ASSERT_TRUE(lock.valid());
+  ASSERT_EQ(reap(spawn([&] {
+              dal::NamedLock holder(name.c_str());
+              holder.lock();
+              return 0;
+            })),
+            0);
+  EXPECT_EQ(lockInChild(name, 1), -SIGALRM) << "the dead holder's lock was free";
+  lock.unlock();
+  EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
+  ::shm_unlink(("/" + name).c_str());
+}
+
+// As a named kernel object disappears with its last handle: with no handle
+// left, the next create finds the lock free.
+TEST(NamedLock, AHolderKilledWithNoOtherHandleLeavesTheNextCreateFree) {
+  const std::string name = uniqueName("killed");
+  SharedFlags* flags = mapFlags();
+  const pid_t holder = spawn([&] {
     dal::NamedLock lock(name.c_str());
     lock.lock();
-    ::_exit(0);
+    flags->childHolds = 1;
+    ::pause();
+    return 0;
+  });
+  ASSERT_TRUE(waitFor(flags->childHolds));
+  ::kill(holder, SIGKILL);
+  ASSERT_EQ(reap(holder), -SIGKILL);
+  EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
+  ::shm_unlink(("/" + name).c_str());
+}
+
+TEST(NamedLock, AnyOtherWordCountsAsTakenAndIsResetWhenNoHandleIsLeft) {
+  const std::string name = uniqueName("garbage");
+  {
+    dal::NamedLock lock(name.c_str());
+    ASSERT_TRUE(lock.valid());
+    writeWord(name, 0xDEADBEEF);
+    EXPECT_EQ(lockInChild(name, 1), -SIGALRM);
+    lock.unlock();  // any handle frees it
+    EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
+    writeWord(name, 0x00C0FFEE);
   }
-  ASSERT_TRUE(childSucceeded(child));
-  dal::NamedLock lock(name.c_str());
-  lock.unlock();
-  lock.lock();  // would block for ever had the release not freed it
-  lock.unlock();
+  EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
+  ::shm_unlink(("/" + name).c_str());
+}
+
+// A lock that cannot be opened for reading and writing is no lock: the
+// handle would serialise nothing. Root ignores permission bits, so the
+// private object is tried by a child that became nobody.
+TEST(NamedLock, ObjectsThatCannotBeOpenedForReadingAndWritingAreRefused) {
+  const std::string name = uniqueName("planted");
+  const std::string path = objectPath(name);
+  const std::string target = path + "-target";
+  ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+  EXPECT_FALSE(dal::NamedLock(name.c_str()).valid());
+  EXPECT_NE(::access(target.c_str(), F_OK), 0) << "the link was followed";
+
+  testlog::clear();
+  NORV_DAL_MUTEX* const untouched = reinterpret_cast<NORV_DAL_MUTEX*>(0x1);
+  NORV_DAL_MUTEX* handle = untouched;
+  EXPECT_EQ(dal::DalCreateMutex(name.c_str(), &handle), NORV_DAL_ERR_CREATE_SYNC);
+  EXPECT_EQ(handle, untouched);
+  EXPECT_EQ(testlog::texts(), std::vector<std::string>{"******>create lock"});
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+  EXPECT_FALSE(dal::NamedLock(name.c_str()).valid());
+  ASSERT_EQ(::rmdir(path.c_str()), 0);
+
+  ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0);
+  EXPECT_EQ(reap(spawn([&] { return dal::NamedLock(name.c_str()).valid() ? 1 : 0; }, 5)), 0);
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+
+  const passwd* nobody = ::getpwnam("nobody");
+  if (::geteuid() != 0 || nobody == nullptr) return;
+  const int fd = ::shm_open(("/" + name).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_EQ(reap(spawn([&] {
+              if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) return 2;
+              return dal::NamedLock(name.c_str()).valid() ? 1 : 0;
+            })),
+            0);
   ::shm_unlink(("/" + name).c_str());
 }
 
