@@ -30,6 +30,7 @@
 
 #include "device/mutex_create.h"
 #include "norv_dal_tkp30.h"
+#include "support/child_process.h"
 #include "support/rsa_test_keys.h"
 
 namespace {
@@ -78,23 +79,8 @@ struct Pipe {
   }
 };
 
-// Runs `body` in a child; its result is the child's exit status. A child
-// that outlives its alarm dies of SIGALRM, so nothing here waits for ever.
-pid_t spawn(const std::function<int()>& body, unsigned alarmSeconds = 60) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::alarm(alarmSeconds);
-    ::_exit(body());
-  }
-  return pid;
-}
-
-// The child's exit code, or -signal when a signal ended it.
-int reap(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1000;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-}
+using testproc::reap;
+using testproc::spawn;
 
 class LockStress : public ::testing::Test {
  protected:
@@ -167,6 +153,7 @@ struct WorkerPlan {
   const Pipe* slots = nullptr;          // receives the public-key ids handed out
   const Pipe* done = nullptr;           // receives a word per counted update
   int dieAt = -1;                       // the iteration whose holder kills itself
+  const Pipe* ready = nullptr;          // receives a word once the handle is open
 };
 
 std::int32_t newKeyPair(int iteration, const ImportKey& k, std::int32_t& pub) {
@@ -205,6 +192,7 @@ int iterate(const WorkerPlan& plan, int i, bool& slotsRemain) {
 int work(const WorkerPlan& plan) {
   NORV_DAL_MUTEX* mutex = createLock();
   if (mutex == nullptr) return 2;
+  if (plan.ready != nullptr) plan.ready->send(1);
   bool slotsRemain = plan.key != nullptr;
   int failed = 0;
   for (int i = 0; i < plan.iterations && failed == 0; ++i) {
@@ -311,11 +299,15 @@ TEST_F(LockStress, AHolderThatDiesKeepsTheLockUntilAnotherHandleReleasesIt) {
 // workers finds the lock free and still loses no update.
 TEST_F(LockStress, AHolderKilledMidRunStallsTheRestUntilEveryHandleIsGone) {
   prepare();
-  Pipe done;
+  Pipe done, ready;
+  // The others run until they are killed, their handles open before the
+  // victim starts.
+  const WorkerPlan others{1 << 30, true, std::chrono::microseconds(0), nullptr, nullptr, &done,
+                          -1,      &ready};
   const WorkerPlan victim{100, true, std::chrono::microseconds(0), nullptr, nullptr, &done, 20};
-  const WorkerPlan others{100, true, std::chrono::microseconds(0), nullptr, nullptr, &done};
-  const pid_t dying = startWorkers(victim, 1).front();
   const std::vector<pid_t> stalled = startWorkers(others, kWorkers - 1);
+  for (int w = 0; w < kWorkers - 1; ++w) ASSERT_EQ(ready.receive(30000), 1);
+  const pid_t dying = startWorkers(victim, 1).front();
   ASSERT_EQ(reap(dying), -SIGKILL);
   int counted = drain(done);
   EXPECT_EQ(done.receive(500), std::nullopt) << "an update ran while a dead holder had the lock";

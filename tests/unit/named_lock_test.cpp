@@ -19,6 +19,7 @@
 #include "device/mutex_create.h"
 #include "device/named_lock.h"
 #include "norv_dal_tkp30.h"
+#include "support/child_process.h"
 #include "support/log_reader.h"
 
 namespace {
@@ -58,22 +59,10 @@ bool childSucceeded(pid_t pid) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Runs `body` in a child that dies of SIGALRM after `seconds`.
 pid_t spawn(const std::function<int()>& body, unsigned seconds = kGenerousSeconds) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::alarm(seconds);
-    ::_exit(body());
-  }
-  return pid;
+  return testproc::spawn(body, seconds);
 }
-
-// The child's exit code, or minus the signal that ended it.
-int reap(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1000;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-}
+using testproc::reap;
 
 // 0 when a new handle in a child gets the lock; -SIGALRM when it is still
 // waiting after `seconds`.
