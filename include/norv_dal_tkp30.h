@@ -199,7 +199,19 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Pkcs1RsaPublicKeyDec(
  * MAC update, MAC final, one-shot MAC, release. mode 2 is CBC.
  * NORV_DAL_DesReleaseCtx, NORV_DAL_Rc2ReleaseCtx and NORV_DAL_Rc4ReleaseCtx
  * are three names of one routine that frees a DES, RC2 or RC4 context,
- * whatever its kind: hence their untyped parameter. */
+ * whatever its kind: hence their untyped parameter.
+ *
+ * One context, one call at a time. A call given anything but a live
+ * context of its own family (another family's, a released one, foreign
+ * memory) returns NORV_DAL_ERR_PARAM and touches nothing; a call (release
+ * included) on a context that another thread's call is using returns
+ * NORV_DAL_ERR_SYNC and touches nothing. A second release of a context is
+ * refused with NORV_DAL_ERR_PARAM while its address has not been reused;
+ * the library holds a released context's memory back for the next 64
+ * releases, after which a new context may get the same address, so a
+ * pointer must not be used once released. Different contexts are
+ * independent; the SSF33 contexts share the token's one cipher state (see
+ * the lock above). */
 
 /* SSF33 on the token (key loaded by the acquire call). */
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_SSF33AcquireContext(const uint8_t *key, int32_t keyLen,

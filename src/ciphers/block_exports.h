@@ -1,6 +1,7 @@
 // The bodies of the exported calls of the 8-byte block families: check
-// the caller's pointers, bind the engine to the context, run the call and
-// map its result with the family's error map. `Cipher` is the family's
+// the caller's pointers, claim the context (a live one of the family, used
+// by no other call), bind the engine to it, run the call and map its
+// result with the family's error map. `Cipher` is the family's
 // BlockCipher (DesBlock, Rc2Block).
 #pragma once
 
@@ -9,6 +10,7 @@
 
 #include "ciphers/block_engine.h"
 #include "ciphers/cipher_result.h"
+#include "ciphers/context_registry.h"
 #include "device/export_guard.h"
 #include "norv_dal_tkp30.h"
 
@@ -28,8 +30,10 @@ inline bool inputValid(const std::uint8_t* in, std::uint32_t inLen) {
 
 // Runs `call(engine)` on the context's engine and maps the result.
 template <typename Cipher, typename Call>
-std::int32_t withEngine(typename Cipher::Context& ctx, const ErrorMap& map, Call call) {
-  Cipher cipher(ctx);
+std::int32_t withEngine(typename Cipher::Context* ctx, const ErrorMap& map, Call call) {
+  const ContextUse use(ctx, Cipher::kFamily);
+  if (use.status() != NORV_DAL_OK) return use.status();
+  Cipher cipher(*ctx);
   BlockEngine engine(cipher, cipher.state());
   return mapResult(call(engine), map);
 }
@@ -42,7 +46,7 @@ std::int32_t streamCall(typename Cipher::Context* ctx, const std::uint8_t* in, s
   return guarded([&] {
     if (ctx == nullptr || out == nullptr || outLen == nullptr || !inputValid(in, inLen))
       return NORV_DAL_ERR_PARAM;
-    return withEngine<Cipher>(*ctx, map, [&](BlockEngine& engine) {
+    return withEngine<Cipher>(ctx, map, [&](BlockEngine& engine) {
       return (engine.*member)(std::span(in, inLen), out, *outLen);
     });
   });
@@ -54,7 +58,7 @@ std::int32_t finalCall(typename Cipher::Context* ctx, std::uint8_t* out, std::ui
                        const ErrorMap& map, Member member) {
   return guarded([&] {
     if (ctx == nullptr || out == nullptr || outLen == nullptr) return NORV_DAL_ERR_PARAM;
-    return withEngine<Cipher>(*ctx, map,
+    return withEngine<Cipher>(ctx, map,
                               [&](BlockEngine& engine) { return (engine.*member)(out, *outLen); });
   });
 }
@@ -65,7 +69,7 @@ std::int32_t macUpdateCall(typename Cipher::Context* ctx, const std::uint8_t* in
   return guarded([&] {
     if (ctx == nullptr || !inputValid(in, inLen)) return NORV_DAL_ERR_PARAM;
     return withEngine<Cipher>(
-        *ctx, map, [&](BlockEngine& engine) { return engine.macUpdate(std::span(in, inLen)); });
+        ctx, map, [&](BlockEngine& engine) { return engine.macUpdate(std::span(in, inLen)); });
   });
 }
 
@@ -74,7 +78,7 @@ std::int32_t macFinalCall(typename Cipher::Context* ctx, std::uint8_t* mac, std:
                           const ErrorMap& map) {
   return guarded([&] {
     if (ctx == nullptr || mac == nullptr) return NORV_DAL_ERR_PARAM;
-    return withEngine<Cipher>(*ctx, map,
+    return withEngine<Cipher>(ctx, map,
                               [&](BlockEngine& engine) { return engine.macFinal(mac, macLen); });
   });
 }
@@ -84,7 +88,7 @@ std::int32_t macCall(typename Cipher::Context* ctx, const std::uint8_t* in, std:
                      std::uint8_t* mac, std::uint32_t macLen, const ErrorMap& map) {
   return guarded([&] {
     if (ctx == nullptr || mac == nullptr || !inputValid(in, inLen)) return NORV_DAL_ERR_PARAM;
-    return withEngine<Cipher>(*ctx, map, [&](BlockEngine& engine) {
+    return withEngine<Cipher>(ctx, map, [&](BlockEngine& engine) {
       // A MAC length the final would refuse is refused before any input is absorbed.
       if (macLen > kBlockSize) return kBadLength;
       const std::int32_t rv = engine.macUpdate(std::span(in, inLen));

@@ -7,10 +7,9 @@
 
 #include "card/des_primitive.h"  // the context keeps libcrypto's DES key schedules
 #include "ciphers/block_engine.h"
-#include "ciphers/soft_context.h"
+#include "ciphers/context_registry.h"
 
 struct DesCtx {
-  dal::ciphers::SoftHeader header;
   DES_cblock key1;
   DES_key_schedule schedule1;
   DES_cblock key2;
@@ -46,6 +45,7 @@ void desSetKey(DesCtx& ctx, const std::uint8_t* key, std::int32_t keyLen);
 class DesBlock final : public BlockCipher {
  public:
   using Context = DesCtx;
+  static constexpr Family kFamily = Family::Des;
   explicit DesBlock(DesCtx& ctx) : ctx_(ctx) {}
 
   BlockState state() { return {ctx_.buf, ctx_.bufLen, ctx_.mac, ctx_.mode}; }

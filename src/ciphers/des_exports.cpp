@@ -28,7 +28,7 @@ std::int32_t acquire(const uint8_t* key, int32_t keyLen, const uint8_t* iv, int3
   if (key == nullptr || ppCtx == nullptr || (mode == NORV_DAL_MODE_CBC && iv == nullptr))
     return NORV_DAL_ERR_PARAM;
   if (!ciphers::desKeyLenValid(keyLen)) return NORV_DAL_ERR_DATA_LEN;
-  DesCtx* ctx = ciphers::newSoftContext<DesCtx>(ciphers::SoftKind::Des);
+  DesCtx* ctx = ciphers::newContext<DesCtx>(ciphers::Family::Des);
   if (ctx == nullptr) return NORV_DAL_ERR_CREATE_SYM_KEY;
   if (mode == NORV_DAL_MODE_CBC) std::memcpy(ctx->iv, iv, sizeof ctx->iv);
   ctx->mode = mode;

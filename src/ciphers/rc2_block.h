@@ -9,10 +9,9 @@
 #include <cstdint>
 
 #include "ciphers/block_engine.h"
-#include "ciphers/soft_context.h"
+#include "ciphers/context_registry.h"
 
 struct Rc2Ctx {
-  dal::ciphers::SoftHeader header;
   RC2_KEY schedule;
   std::uint8_t iv[dal::ciphers::kBlockSize];
   std::int32_t mode;
@@ -31,6 +30,7 @@ void rc2SetKey(Rc2Ctx& ctx, const std::uint8_t* key, std::int32_t keyLen);
 class Rc2Block final : public BlockCipher {
  public:
   using Context = Rc2Ctx;
+  static constexpr Family kFamily = Family::Rc2;
   explicit Rc2Block(Rc2Ctx& ctx) : ctx_(ctx) {}
 
   BlockState state() { return {ctx_.buf, ctx_.bufLen, ctx_.mac, ctx_.mode}; }

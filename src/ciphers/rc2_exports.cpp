@@ -22,7 +22,7 @@ std::int32_t acquire(const uint8_t* key, int32_t keyLen, const uint8_t* iv, int3
   if (key == nullptr || ppCtx == nullptr || (mode == NORV_DAL_MODE_CBC && iv == nullptr))
     return NORV_DAL_ERR_PARAM;
   if (keyLen <= 0) return NORV_DAL_ERR_DATA_LEN;
-  Rc2Ctx* ctx = ciphers::newSoftContext<Rc2Ctx>(ciphers::SoftKind::Rc2);
+  Rc2Ctx* ctx = ciphers::newContext<Rc2Ctx>(ciphers::Family::Rc2);
   if (ctx == nullptr) return NORV_DAL_ERR_OTHER;
   if (mode == NORV_DAL_MODE_CBC) std::memcpy(ctx->iv, iv, sizeof ctx->iv);
   ctx->mode = mode;

@@ -4,12 +4,11 @@
 #include <openssl/rc4.h>
 
 #include "ciphers/cipher_result.h"
-#include "ciphers/soft_context.h"
+#include "ciphers/context_registry.h"
 #include "device/export_guard.h"
 #include "norv_dal_tkp30.h"
 
 struct Rc4Ctx {
-  dal::ciphers::SoftHeader header;
   RC4_KEY key;
 };
 
@@ -22,7 +21,7 @@ constexpr std::int32_t kMaxRc4KeyBytes = 256;
 std::int32_t acquire(const uint8_t* key, int32_t keyLen, Rc4Ctx** ppCtx) {
   if (key == nullptr || ppCtx == nullptr) return NORV_DAL_ERR_PARAM;
   if (keyLen <= 0) return NORV_DAL_ERR_DATA_LEN;
-  Rc4Ctx* ctx = ciphers::newSoftContext<Rc4Ctx>(ciphers::SoftKind::Rc4);
+  Rc4Ctx* ctx = ciphers::newContext<Rc4Ctx>(ciphers::Family::Rc4);
   if (ctx == nullptr) return NORV_DAL_ERR_OTHER;
   RC4_set_key(&ctx->key, keyLen < kMaxRc4KeyBytes ? keyLen : kMaxRc4KeyBytes, key);
   *ppCtx = ctx;
@@ -48,6 +47,8 @@ NORV_DAL_API int32_t NORV_DAL_Rc4Update(Rc4Ctx* pCtx, const uint8_t* inData, uin
     if (pCtx == nullptr || outData == nullptr || outDataLen == nullptr ||
         (inData == nullptr && inDataLen != 0))
       return NORV_DAL_ERR_PARAM;
+    const dal::ciphers::ContextUse use(pCtx, dal::ciphers::Family::Rc4);
+    if (use.status() != NORV_DAL_OK) return use.status();
     if (inDataLen > 0) RC4(&pCtx->key, inDataLen, inData, outData);
     *outDataLen = inDataLen;
     return NORV_DAL_OK;
@@ -62,6 +63,8 @@ NORV_DAL_API int32_t NORV_DAL_Rc4Encrypt(Rc4Ctx* pCtx, const uint8_t* inData, ui
 NORV_DAL_API int32_t NORV_DAL_Rc4Final(Rc4Ctx* pCtx, uint8_t* outData, uint32_t* outDataLen) {
   return dal::guarded([&] {
     if (pCtx == nullptr || outData == nullptr || outDataLen == nullptr) return NORV_DAL_ERR_PARAM;
+    const dal::ciphers::ContextUse use(pCtx, dal::ciphers::Family::Rc4);
+    if (use.status() != NORV_DAL_OK) return use.status();
     *outDataLen = 0;
     return NORV_DAL_OK;
   });

@@ -1,11 +1,12 @@
 // The SSF33 calls: the acquire loads the key into the token; every later
-// call sends blocks through the cipher state that load left there.
-#include <openssl/crypto.h>
-
+// call sends blocks through the cipher state that load left there. Every
+// call on a context first claims it: a live SSF33 context, used by no
+// other call.
 #include <algorithm>
 #include <span>
 
 #include "card/ssf33_commands.h"
+#include "ciphers/context_registry.h"
 #include "ciphers/ssf33_context.h"
 #include "device/exchange.h"
 #include "device/export_guard.h"
@@ -28,7 +29,15 @@ bool streamArgsValid(const SSF33Ctx* ctx, const uint8_t* in, uint32_t inLen, con
   return ctx != nullptr && out != nullptr && outLen != nullptr && (in != nullptr || inLen == 0);
 }
 
-void releaseContext(SSF33Ctx* ctx) { OPENSSL_clear_free(ctx, sizeof(SSF33Ctx)); }
+using ciphers::Family;
+
+// Runs `body(context)` with the context claimed for this call.
+template <typename Body>
+std::int32_t withContext(SSF33Ctx* ctx, Body body) {
+  const ciphers::ContextUse use(ctx, Family::Ssf33);
+  if (use.status() != NORV_DAL_OK) return use.status();
+  return body(*ctx);
+}
 
 std::int32_t loadKey(SSF33Ctx& ctx, std::span<const uint8_t> key, bool cbc) {
   const std::span<const uint8_t> iv =
@@ -39,7 +48,7 @@ std::int32_t loadKey(SSF33Ctx& ctx, std::span<const uint8_t> key, bool cbc) {
 // A zero-filled context recording the acquire call; nullptr without memory.
 SSF33Ctx* newContext(std::span<const uint8_t> key, const uint8_t* iv, int32_t mode,
                      int32_t encFlag) {
-  auto* ctx = static_cast<SSF33Ctx*>(OPENSSL_zalloc(sizeof(SSF33Ctx)));
+  auto* ctx = ciphers::newContext<SSF33Ctx>(Family::Ssf33);
   if (ctx == nullptr) return nullptr;
   std::copy_n(key.begin(), std::min(key.size(), kBlockSize), ctx->key.begin());
   ctx->mode = mode;
@@ -59,7 +68,7 @@ std::int32_t acquire(const uint8_t* key, int32_t keyLen, const uint8_t* iv, int3
   if (ctx == nullptr) return NORV_DAL_ERR_OTHER;
   if (int32_t sw = loadKey(*ctx, keyBytes, cbc); sw != kSwSuccess) {
     DAL_LOG_VALUE("SSF33 not SUPPORT:", sw);
-    releaseContext(ctx);
+    ciphers::releaseContext(ctx, {Family::Ssf33});
     return NORV_DAL_ERR_NOT_SUPPORTED;
   }
   *ppCtx = ctx;
@@ -73,18 +82,20 @@ std::int32_t oneShot(SSF33Ctx* ctx, const uint8_t* in, uint32_t inLen, uint8_t* 
                      uint32_t* outLen, Update update, Final final, const char* updateFailure,
                      const char* finalFailure) {
   if (!streamArgsValid(ctx, in, inLen, out, outLen)) return NORV_DAL_ERR_PARAM;
-  uint32_t updated = 0;
-  if (int32_t rv = update(*ctx, std::span(in, inLen), out, updated); rv != NORV_DAL_OK) {
-    DAL_LOG(updateFailure);
-    return rv;
-  }
-  uint32_t finished = 0;
-  if (int32_t rv = final(*ctx, out + updated, finished); rv != NORV_DAL_OK) {
-    DAL_LOG(finalFailure);
-    return rv;
-  }
-  *outLen = updated + finished;
-  return NORV_DAL_OK;
+  return withContext(ctx, [&](SSF33Ctx& context) {
+    uint32_t updated = 0;
+    if (int32_t rv = update(context, std::span(in, inLen), out, updated); rv != NORV_DAL_OK) {
+      DAL_LOG(updateFailure);
+      return rv;
+    }
+    uint32_t finished = 0;
+    if (int32_t rv = final(context, out + updated, finished); rv != NORV_DAL_OK) {
+      DAL_LOG(finalFailure);
+      return rv;
+    }
+    *outLen = updated + finished;
+    return NORV_DAL_OK;
+  });
 }
 
 }  // namespace
@@ -104,7 +115,9 @@ NORV_DAL_API int32_t NORV_DAL_SSF33EncUpdate(SSF33Ctx* pCtx, const uint8_t* inDa
   return dal::guarded([&] {
     if (!dal::streamArgsValid(pCtx, inData, inDataLen, outData, outDataLen))
       return NORV_DAL_ERR_PARAM;
-    return dal::ssf33::encUpdate(*pCtx, std::span(inData, inDataLen), outData, *outDataLen);
+    return dal::withContext(pCtx, [&](SSF33Ctx& ctx) {
+      return dal::ssf33::encUpdate(ctx, std::span(inData, inDataLen), outData, *outDataLen);
+    });
   });
 }
 
@@ -112,7 +125,8 @@ NORV_DAL_API int32_t NORV_DAL_SSF33EncFinal(SSF33Ctx* pCtx, uint8_t* outData,
                                             uint32_t* outDataLen) {
   return dal::guarded([&] {
     if (pCtx == nullptr || outData == nullptr || outDataLen == nullptr) return NORV_DAL_ERR_PARAM;
-    return dal::ssf33::encFinal(*pCtx, outData, *outDataLen);
+    return dal::withContext(
+        pCtx, [&](SSF33Ctx& ctx) { return dal::ssf33::encFinal(ctx, outData, *outDataLen); });
   });
 }
 
@@ -132,7 +146,9 @@ NORV_DAL_API int32_t NORV_DAL_SSF33DecUpdate(SSF33Ctx* pCtx, const uint8_t* inDa
   return dal::guarded([&] {
     if (!dal::streamArgsValid(pCtx, inData, inDataLen, outData, outDataLen))
       return NORV_DAL_ERR_PARAM;
-    return dal::ssf33::decUpdate(*pCtx, std::span(inData, inDataLen), outData, *outDataLen);
+    return dal::withContext(pCtx, [&](SSF33Ctx& ctx) {
+      return dal::ssf33::decUpdate(ctx, std::span(inData, inDataLen), outData, *outDataLen);
+    });
   });
 }
 
@@ -140,7 +156,8 @@ NORV_DAL_API int32_t NORV_DAL_SSF33DecFinal(SSF33Ctx* pCtx, uint8_t* outData,
                                             uint32_t* outDataLen) {
   return dal::guarded([&] {
     if (pCtx == nullptr || outData == nullptr || outDataLen == nullptr) return NORV_DAL_ERR_PARAM;
-    return dal::ssf33::decFinal(*pCtx, outData, *outDataLen);
+    return dal::withContext(
+        pCtx, [&](SSF33Ctx& ctx) { return dal::ssf33::decFinal(ctx, outData, *outDataLen); });
   });
 }
 
@@ -162,14 +179,17 @@ NORV_DAL_API int32_t NORV_DAL_SSF33MacUpdate(SSF33Ctx* pCtx, const uint8_t* inDa
                                              uint32_t inDataLen) {
   return dal::guarded([&] {
     if (pCtx == nullptr || (inData == nullptr && inDataLen != 0)) return NORV_DAL_ERR_PARAM;
-    return dal::ssf33::macUpdate(*pCtx, std::span(inData, inDataLen));
+    return dal::withContext(pCtx, [&](SSF33Ctx& ctx) {
+      return dal::ssf33::macUpdate(ctx, std::span(inData, inDataLen));
+    });
   });
 }
 
 NORV_DAL_API int32_t NORV_DAL_SSF33MacFinal(SSF33Ctx* pCtx, uint8_t* mac, uint32_t macLen) {
   return dal::guarded([&] {
     if (pCtx == nullptr || mac == nullptr) return NORV_DAL_ERR_PARAM;
-    return dal::ssf33::macFinal(*pCtx, mac, macLen);
+    return dal::withContext(
+        pCtx, [&](SSF33Ctx& ctx) { return dal::ssf33::macFinal(ctx, mac, macLen); });
   });
 }
 
@@ -178,29 +198,32 @@ NORV_DAL_API int32_t NORV_DAL_SSF33Mac(SSF33Ctx* pCtx, const uint8_t* inData, ui
   return dal::guarded([&] {
     if (pCtx == nullptr || mac == nullptr || (inData == nullptr && inDataLen != 0))
       return NORV_DAL_ERR_PARAM;
-    // A MAC length the final would refuse is refused before any block reaches the token.
-    if (macLen > dal::kBlockSize) {
-      DAL_LOG("******>mac length");
-      DAL_LOG("******>NORV_DAL_SSF33MacFinal");
-      return NORV_DAL_ERR_DATA_LEN;
-    }
-    if (int32_t rv = dal::ssf33::macUpdate(*pCtx, std::span(inData, inDataLen));
-        rv != NORV_DAL_OK) {
-      DAL_LOG("******>NORV_DAL_SSF33MacUpdate");
-      return rv;
-    }
-    if (int32_t rv = dal::ssf33::macFinal(*pCtx, mac, macLen); rv != NORV_DAL_OK) {
-      DAL_LOG("******>NORV_DAL_SSF33MacFinal");
-      return rv;
-    }
-    return NORV_DAL_OK;
+    return dal::withContext(pCtx, [&](SSF33Ctx& ctx) {
+      // A MAC length the final would refuse is refused before any block reaches the token.
+      if (macLen > dal::kBlockSize) {
+        DAL_LOG("******>mac length");
+        DAL_LOG("******>NORV_DAL_SSF33MacFinal");
+        return NORV_DAL_ERR_DATA_LEN;
+      }
+      if (int32_t rv = dal::ssf33::macUpdate(ctx, std::span(inData, inDataLen));
+          rv != NORV_DAL_OK) {
+        DAL_LOG("******>NORV_DAL_SSF33MacUpdate");
+        return rv;
+      }
+      if (int32_t rv = dal::ssf33::macFinal(ctx, mac, macLen); rv != NORV_DAL_OK) {
+        DAL_LOG("******>NORV_DAL_SSF33MacFinal");
+        return rv;
+      }
+      return NORV_DAL_OK;
+    });
   });
 }
 
 NORV_DAL_API int32_t NORV_DAL_SSF33ReleaseCtx(SSF33Ctx* pCtx) {
   return dal::guarded([&] {
-    dal::releaseContext(pCtx);  // wipes the key copy; nothing goes to the token
-    return NORV_DAL_OK;
+    if (pCtx == nullptr) return NORV_DAL_OK;
+    // Wipes the key copy; nothing goes to the token.
+    return dal::ciphers::releaseContext(pCtx, {dal::Family::Ssf33});
   });
 }
 
