@@ -20,6 +20,13 @@ struct Entry {
 
 class Registry {
  public:
+  Registry() = default;
+  ~Registry() {
+    for (void* block : retired_) OPENSSL_free(block);
+  }
+  Registry(const Registry&) = delete;
+  Registry& operator=(const Registry&) = delete;
+
   void* add(Family family, std::size_t bytes) {
     void* ctx = OPENSSL_zalloc(bytes);
     if (ctx == nullptr) return nullptr;
@@ -76,11 +83,15 @@ class Registry {
   std::size_t next_ = 0;
 };
 
-// Never destroyed: contexts may be released while the process exits.
 Registry& registry() {
-  static Registry* const r = new Registry;
-  return *r;
+  static Registry r;
+  return r;
 }
+
+// Built as the library loads, so that it outlives every object of the
+// caller's built later, whose destructors may still release contexts; it
+// returns the held-back memory as the library unloads.
+__attribute__((constructor)) void buildRegistryAtLoad() { registry(); }
 
 }  // namespace
 
