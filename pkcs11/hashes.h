@@ -1,0 +1,44 @@
+// The hash functions behind the digest, signature, PSS and OAEP mechanisms.
+#pragma once
+
+#include <openssl/evp.h>
+
+#include "ck.h"
+
+namespace p11 {
+
+struct HashInfo {
+  CK_MECHANISM_TYPE digest;       // CKM_SHA256
+  CK_MECHANISM_TYPE withRsaPkcs;  // CKM_SHA256_RSA_PKCS
+  CK_MECHANISM_TYPE withRsaPss;   // CKM_SHA256_RSA_PKCS_PSS
+  CK_RSA_PKCS_MGF_TYPE mgf;       // CKG_MGF1_SHA256
+  const EVP_MD* (*md)();
+  ByteView digestInfoPrefix;      // DER of the DigestInfo up to the digest itself
+  std::size_t size;
+};
+
+const HashInfo* hashByDigest(CK_MECHANISM_TYPE mechanism);
+const HashInfo* hashByRsaPkcs(CK_MECHANISM_TYPE mechanism);
+const HashInfo* hashByRsaPss(CK_MECHANISM_TYPE mechanism);
+const HashInfo* hashByMgf(CK_RSA_PKCS_MGF_TYPE mgf);
+
+// A running digest.
+class Digest {
+ public:
+  explicit Digest(const HashInfo& hash);
+  ~Digest();
+  Digest(const Digest&) = delete;
+  Digest& operator=(const Digest&) = delete;
+  bool ok() const { return ctx_ != nullptr; }
+  bool update(ByteView data);
+  bool finish(Bytes& out);
+  const HashInfo& hash() const { return hash_; }
+
+ private:
+  const HashInfo& hash_;
+  EVP_MD_CTX* ctx_;
+};
+
+bool digestOf(const HashInfo& hash, ByteView data, Bytes& out);
+
+}  // namespace p11

@@ -1,0 +1,34 @@
+// What sign, verify, encrypt and decrypt share: starting an operation with
+// a key, the private-key operation on the token, and the output buffer
+// rules of the standard (a null buffer asks for the size; a short one gets
+// CKR_BUFFER_TOO_SMALL and the operation goes on).
+#pragma once
+
+#include "module.h"
+#include "rsa_padding.h"
+
+namespace p11 {
+
+CK_RV startKeyOperation(Module& module, Purpose purpose, const CK_MECHANISM* mechanism,
+                        CK_OBJECT_HANDLE key, std::unique_ptr<KeyOperation>& out);
+
+// Adds a part to the operation's message.
+CK_RV addPart(KeyOperation& op, ByteView part);
+// The whole message: the digest of the parts, or the parts themselves.
+CK_RV finishMessage(KeyOperation& op, Bytes& message);
+
+// The block the private key turns into the signature.
+CK_RV signatureBlock(const KeyOperation& op, ByteView message, Block& block);
+
+// The raw private-key operation on the token, logging the token in again
+// when it lost the application's login.
+CK_RV privateOperation(Module& module, int slot, const Block& in, Block& out);
+
+// CKR_OK with `ready` false when the caller only asked for the size or
+// gave too small a buffer (then CKR_BUFFER_TOO_SMALL); the operation
+// stays active in both cases.
+CK_RV outputRoom(CK_BYTE_PTR out, CK_ULONG_PTR outLen, std::size_t needed, bool& ready);
+
+ByteView inputOf(CK_BYTE_PTR data, CK_ULONG length);
+
+}  // namespace p11

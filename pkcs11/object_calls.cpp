@@ -1,0 +1,189 @@
+// Creating, destroying, reading, changing and finding objects.
+#include "calls.h"
+#include "dal_results.h"
+#include "key_attributes.h"
+#include "module.h"
+#include "object_templates.h"
+
+namespace p11::calls {
+namespace {
+
+// Changes on the token need a read-write session and the user's login.
+CK_RV mayChangeToken(const Module& module, const Session& session) {
+  if (!session.readWrite()) return CKR_SESSION_READ_ONLY;
+  return module.login.user() ? CKR_OK : CKR_USER_NOT_LOGGED_IN;
+}
+
+CK_RV createFileObject(Module& module, Session& session, const Template& tmpl,
+                       CK_OBJECT_CLASS objectClass, CK_OBJECT_HANDLE& handle) {
+  NewObject object;
+  if (const CK_RV rv = newObjectFrom(tmpl, objectClass, object); rv != CKR_OK) return rv;
+  if (!object.onToken) {
+    if (object.isPrivate && !module.login.user()) return CKR_USER_NOT_LOGGED_IN;
+    handle = module.objects.createSessionObject(session.handle, object.attributes, object.isPrivate);
+    return CKR_OK;
+  }
+  if (const CK_RV rv = mayChangeToken(module, session); rv != CKR_OK) return rv;
+  TokenLock lock(module.tokenMutex());
+  return module.objects.createTokenObject(lock, module.login, object.attributes, object.isPrivate,
+                                          handle);
+}
+
+// An RSA private key in CRT form goes into the token's next key-pair slot.
+CK_RV importPrivateKey(Module& module, Session& session, const Template& tmpl,
+                       CK_OBJECT_HANDLE& handle) {
+  if (const CK_RV rv = mayChangeToken(module, session); rv != CKR_OK) return rv;
+  std::optional<CK_ULONG> keyType;
+  if (const CK_RV rv = tmpl.ulong(CKA_KEY_TYPE, keyType); rv != CKR_OK) return rv;
+  if (!keyType) return CKR_TEMPLATE_INCOMPLETE;
+  KeyPairRequest request;
+  CrtKey key;
+  if (const CK_RV rv = importRequestFrom(tmpl, request, key); rv != CKR_OK) return rv;
+  TokenLock lock(module.tokenMutex());
+  if (const CK_RV rv = module.login.ensureUserOnToken(lock); rv != CKR_OK) return rv;
+  int slot = kKeySlots;
+  if (const std::int32_t rv = importKeyPair(lock, key, slot); rv != NORV_DAL_OK)
+    return slot >= kKeySlots ? CKR_DEVICE_MEMORY : deviceFailure(rv);
+  if (const CK_RV rv = module.objects.readKeySlots(lock); rv != CKR_OK) return rv;
+  const SlotKey* stored = module.objects.slotKey(slot);
+  if (stored == nullptr || stored->modulus != key.modulus) return CKR_DEVICE_ERROR;
+  if (const CK_RV rv = module.objects.recordKeyPair(
+          lock, module.login, keyEntryFor(request, slot, stored->modulus, false));
+      rv != CKR_OK)
+    return rv;
+  handle = privateKeyHandle(slot);
+  return CKR_OK;
+}
+
+std::span<const CK_ATTRIBUTE_TYPE> secretsOf(const Object& object) {
+  if (object.kind == ObjectKind::PrivateKey) return kPrivateKeySecrets;
+  return {};
+}
+
+}  // namespace
+
+CK_RV CreateObject(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count,
+                   CK_OBJECT_HANDLE_PTR object) {
+  return withSession(h, [&](Module& module, Session& session) -> CK_RV {
+    if (object == nullptr || (tmpl == nullptr && count != 0)) return CKR_ARGUMENTS_BAD;
+    const Template t(tmpl, count);
+    if (const CK_RV rv = t.check(); rv != CKR_OK) return rv;
+    std::optional<CK_ULONG> objectClass;
+    if (const CK_RV rv = t.ulong(CKA_CLASS, objectClass); rv != CKR_OK) return rv;
+    if (!objectClass) return CKR_TEMPLATE_INCOMPLETE;
+    switch (*objectClass) {
+      case CKO_DATA:
+      case CKO_CERTIFICATE:
+        return createFileObject(module, session, t, *objectClass, *object);
+      case CKO_PRIVATE_KEY:
+        return importPrivateKey(module, session, t, *object);
+      default:
+        return CKR_ATTRIBUTE_VALUE_INVALID;
+    }
+  });
+}
+
+// Objects cannot be copied (CKA_COPYABLE is false for every object).
+CK_RV CopyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR, CK_ULONG,
+                 CK_OBJECT_HANDLE_PTR) {
+  return withSession(h, [&](Module& module, Session&) -> CK_RV {
+    if (module.objects.find(object, module.login.user()) == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    return CKR_ACTION_PROHIBITED;
+  });
+}
+
+CK_RV DestroyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle) {
+  return withSession(h, [&](Module& module, Session& session) -> CK_RV {
+    const Object* object = module.objects.find(handle, module.login.user());
+    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    if (!object->attributes.boolOr(CKA_DESTROYABLE, true)) return CKR_ACTION_PROHIBITED;
+    if (object->kind == ObjectKind::Session) {
+      module.objects.eraseSessionObject(handle);
+      return CKR_OK;
+    }
+    if (const CK_RV rv = mayChangeToken(module, session); rv != CKR_OK) return rv;
+    TokenLock lock(module.tokenMutex());
+    return module.objects.destroy(lock, module.login, *object);
+  });
+}
+
+CK_RV GetObjectSize(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ULONG_PTR size) {
+  return withSession(h, [&](Module& module, Session&) -> CK_RV {
+    if (size == nullptr) return CKR_ARGUMENTS_BAD;
+    const Object* object = module.objects.find(handle, module.login.user());
+    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    *size = 0;
+    for (const auto& [type, value] : object->attributes.all()) *size += value.size();
+    return CKR_OK;
+  });
+}
+
+CK_RV GetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBUTE_PTR tmpl,
+                        CK_ULONG count) {
+  return withSession(h, [&](Module& module, Session&) -> CK_RV {
+    if (tmpl == nullptr && count != 0) return CKR_ARGUMENTS_BAD;
+    const Object* object = module.objects.find(handle, module.login.user());
+    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    return object->attributes.copyOut(std::span(tmpl, count), secretsOf(*object));
+  });
+}
+
+CK_RV SetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBUTE_PTR tmpl,
+                        CK_ULONG count) {
+  return withSession(h, [&](Module& module, Session& session) -> CK_RV {
+    if (tmpl == nullptr && count != 0) return CKR_ARGUMENTS_BAD;
+    const Object* object = module.objects.find(handle, module.login.user());
+    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    if (!object->attributes.boolOr(CKA_MODIFIABLE, true)) return CKR_ACTION_PROHIBITED;
+    std::optional<Bytes> label;
+    std::optional<Bytes> id;
+    const bool isKey = object->kind == ObjectKind::PublicKey || object->kind == ObjectKind::PrivateKey;
+    if (const CK_RV rv = labelAndIdFrom(Template(tmpl, count), object->attributes, isKey, label, id);
+        rv != CKR_OK)
+      return rv;
+    if (!label && !id) return CKR_OK;
+    if (object->kind != ObjectKind::Session)
+      if (const CK_RV rv = mayChangeToken(module, session); rv != CKR_OK) return rv;
+    TokenLock lock(module.tokenMutex());
+    return module.objects.setLabelAndId(lock, module.login, *object, label, id);
+  });
+}
+
+CK_RV FindObjectsInit(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count) {
+  return withSession(h, [&](Module& module, Session& session) -> CK_RV {
+    if (session.find) return CKR_OPERATION_ACTIVE;
+    if (tmpl == nullptr && count != 0) return CKR_ARGUMENTS_BAD;
+    {
+      TokenLock lock(module.tokenMutex());
+      if (const CK_RV rv = module.objects.refresh(lock, module.login, false); rv != CKR_OK) return rv;
+    }
+    FindOperation find;
+    const std::span<const CK_ATTRIBUTE> wanted(tmpl, count);
+    for (const Object* object : module.objects.visible(module.login.user()))
+      if (object->attributes.matches(wanted)) find.found.push_back(object->handle);
+    session.find = std::move(find);
+    return CKR_OK;
+  });
+}
+
+CK_RV FindObjects(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE_PTR objects, CK_ULONG max,
+                  CK_ULONG_PTR count) {
+  return withSession(h, [&](Module&, Session& session) -> CK_RV {
+    if (!session.find) return CKR_OPERATION_NOT_INITIALIZED;
+    if (objects == nullptr || count == nullptr) return CKR_ARGUMENTS_BAD;
+    FindOperation& find = *session.find;
+    *count = 0;
+    while (*count < max && find.next < find.found.size()) objects[(*count)++] = find.found[find.next++];
+    return CKR_OK;
+  });
+}
+
+CK_RV FindObjectsFinal(CK_SESSION_HANDLE h) {
+  return withSession(h, [&](Module&, Session& session) -> CK_RV {
+    if (!session.find) return CKR_OPERATION_NOT_INITIALIZED;
+    session.find.reset();
+    return CKR_OK;
+  });
+}
+
+}  // namespace p11::calls

@@ -1,0 +1,24 @@
+#include "token_files.h"
+
+namespace p11 {
+
+std::int32_t readTokenFile(const TokenLock&, std::int32_t index, std::int32_t offset,
+                           std::span<std::uint8_t> out) {
+  return NORV_DAL_ReadUsrDataFile(kReservedFileType, index, offset,
+                                  static_cast<std::int32_t>(out.size()), out.data());
+}
+
+std::int32_t writeTokenFile(const TokenLock&, std::int32_t index, std::int32_t offset,
+                            ByteView data) {
+  return NORV_DAL_WriteUsrDataFile(kReservedFileType, index, offset,
+                                   static_cast<std::int32_t>(data.size()), data.data());
+}
+
+std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size,
+                             Access read, Access write) {
+  return NORV_DAL_CreateUsrDataFile(kReservedFileType, index, size,
+                                    static_cast<std::int32_t>(read),
+                                    static_cast<std::int32_t>(write));
+}
+
+}  // namespace p11

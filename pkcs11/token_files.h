@@ -1,0 +1,18 @@
+// The module's user data files (type 3 of the reserved range), through the
+// library's calls. Results are the library's codes.
+#pragma once
+
+#include "ck.h"
+#include "reserved_files.h"
+#include "token_lock.h"
+
+namespace p11 {
+
+std::int32_t readTokenFile(const TokenLock&, std::int32_t index, std::int32_t offset,
+                           std::span<std::uint8_t> out);
+std::int32_t writeTokenFile(const TokenLock&, std::int32_t index, std::int32_t offset,
+                            ByteView data);
+std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size,
+                             Access read, Access write);
+
+}  // namespace p11

@@ -1,0 +1,41 @@
+// The token's key pairs and random numbers, through the library's calls.
+// Results are the library's codes.
+#pragma once
+
+#include <openssl/crypto.h>
+
+#include "rsa_padding.h"
+#include "rsa_public.h"
+#include "token_lock.h"
+
+namespace p11 {
+
+// NORV_DAL_OK with the modulus when the slot holds a key pair; a slot whose
+// public key is refused or reads as all zeros holds none (NORV_DAL_ERR_READ_FILE).
+std::int32_t readModulus(const TokenLock&, int slot, Modulus& modulus);
+
+std::int32_t rawPrivateOperation(const TokenLock&, int slot, const Block& in, Block& out);
+
+// The slot the token chose is set even when generation fails (it may be
+// one past the last slot when all are in use).
+std::int32_t generateKeyPair(const TokenLock&, int& slot);
+
+// The CRT form the token imports, big-endian, each left-padded.
+struct CrtKey {
+  Modulus modulus{};
+  std::array<std::uint8_t, kCrtBytes> prime1{}, prime2{}, exponent1{}, exponent2{}, coefficient{};
+  CrtKey() = default;
+  CrtKey(const CrtKey&) = delete;
+  CrtKey& operator=(const CrtKey&) = delete;
+  ~CrtKey() {
+    for (auto* part : {&prime1, &prime2, &exponent1, &exponent2, &coefficient})
+      OPENSSL_cleanse(part->data(), part->size());
+  }
+};
+
+std::int32_t importKeyPair(const TokenLock&, const CrtKey& key, int& slot);
+
+// Any number of bytes, in pieces of one card response.
+std::int32_t drawRandom(const TokenLock&, std::span<std::uint8_t> out);
+
+}  // namespace p11

@@ -1,0 +1,43 @@
+// One copy of a record the module keeps twice on the token (token record,
+// directory). A copy is
+//
+//   offset 0   4  "TKPM"
+//          4   1  format version (1)
+//          5   1  record kind
+//          6   2  payload length
+//          8   4  sequence number
+//         12   8  first 8 bytes of SHA-256 over bytes 0-11 and the payload
+//         20   n  payload
+//
+// (big-endian). A write goes to the copy that does not hold the newest
+// valid record, with the next sequence number; a write torn by a crash
+// spoils only that copy, and the other still holds the previous record.
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "ck.h"
+
+namespace p11 {
+
+enum class RecordKind : std::uint8_t { Token = 1, Directory = 2 };
+
+inline constexpr std::size_t kCopyHeaderBytes = 20;
+
+struct CopyHeader {
+  std::uint32_t sequence = 0;
+  std::uint16_t length = 0;
+  std::array<std::uint8_t, 8> digest{};
+  bool operator==(const CopyHeader&) const = default;
+};
+
+Bytes encodeCopy(RecordKind kind, std::uint32_t sequence, ByteView payload);
+
+// The header of a copy of this kind, or nothing when the bytes are not one.
+std::optional<CopyHeader> parseCopyHeader(RecordKind kind, ByteView header);
+
+// True when the payload is the one the header's digest names.
+bool payloadMatches(RecordKind kind, const CopyHeader& header, ByteView payload);
+
+}  // namespace p11

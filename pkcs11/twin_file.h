@@ -1,0 +1,43 @@
+// A record kept twice on the token (see twin_codec.h): reading picks the
+// newest valid copy, writing replaces the other one.
+#pragma once
+
+#include <optional>
+
+#include "twin_codec.h"
+#include "token_files.h"
+
+namespace p11 {
+
+struct TwinFile {
+  RecordKind kind;
+  std::int32_t index[2];
+  std::int32_t capacity;
+  Access read;
+  Access write;
+};
+
+inline constexpr TwinFile kTokenRecordFile = {RecordKind::Token, {kRecordCopyA, kRecordCopyB},
+                                              kRecordCapacity, Access::Free, Access::Super};
+inline constexpr TwinFile kDirectoryFile = {RecordKind::Directory,
+                                            {kDirectoryCopyA, kDirectoryCopyB},
+                                            kDirectoryCapacity, Access::Free, Access::User};
+
+// What the token held at the last load or store.
+struct TwinState {
+  bool exists[2] = {false, false};     // the copy's file is on the token
+  std::optional<CopyHeader> header[2];  // the copy's header, when it parses
+  int newest = -1;                      // the copy whose record was taken, or -1
+  Bytes payload;                        // that record
+};
+
+// Reads the token's record into state. A state loaded before is passed in
+// as it stands: a copy whose header has not changed is not read again.
+// CKR_OK also when the token holds no valid copy (newest is then -1).
+CK_RV loadTwin(const TokenLock& lock, const TwinFile& file, TwinState& state);
+
+// Writes payload as the next record. The caller holds the login that the
+// file's write access needs (a copy's file is created on first use).
+CK_RV storeTwin(const TokenLock& lock, const TwinFile& file, TwinState& state, ByteView payload);
+
+}  // namespace p11
