@@ -76,6 +76,8 @@ CK_RV Module::readRecord(const TokenLock& lock, TokenRecord& record) {
 }
 
 CK_RV Module::writeRecord(const TokenLock& lock, const TokenRecord& record) {
+  // The copy to replace is the one the token holds now.
+  if (const CK_RV rv = loadTwin(lock, kTokenRecordFile, recordState_); rv != CKR_OK) return rv;
   return storeTwin(lock, kTokenRecordFile, recordState_, encodeTokenRecord(record));
 }
 

@@ -198,9 +198,7 @@ CK_RV ObjectStore::newObjectFile(const TokenLock& lock, Directory& dir, std::int
       // A file someone else left at this index (or one a crash left
       // unrecorded) is marked so that it is never tried again; a refusal
       // for want of space ends the search.
-      std::uint8_t probe[1];
-      const std::int32_t there = readTokenFile(lock, index, 0, probe);
-      if (rv == NORV_DAL_ERR_CREATE_FILE && there == NORV_DAL_ERR_READ_FILE) return CKR_DEVICE_MEMORY;
+      if (rv == NORV_DAL_ERR_CREATE_FILE && !tokenFileThere(lock, index)) return CKR_DEVICE_MEMORY;
       dir.files.push_back(FileEntry{index, 0, false, true, 0, 0});
       continue;
     }
@@ -299,19 +297,21 @@ CK_RV ObjectStore::setLabelAndId(const TokenLock& lock, Login& login, const Obje
   std::optional<FileEntry> old;
   CK_RV rv = CKR_OK;
   if (object.kind == ObjectKind::TokenFile) {
-    // Written to another file first: a torn write never spoils the object.
-    FileEntry* current = next.fileHolding(object.number);
+    // Written to another file first (the current one is not free while
+    // the object is placed): a torn write never spoils the object.
+    const FileEntry* current = next.fileHolding(object.number);
     if (current == nullptr) return CKR_OBJECT_HANDLE_INVALID;
     old = *current;
-    current->object = 0;
-    current->length = 0;
     Attributes updated = object.attributes;
     if (label) updated.set(CKA_LABEL, *label);
     if (id) updated.set(CKA_ID, *id);
     rv = placeObject(lock, login, next, object.number, updated, object.isPrivate);
-    if (rv != CKR_OK) {
-      *std::find_if(next.files.begin(), next.files.end(),
-                    [&](const FileEntry& f) { return f.index == old->index; }) = *old;
+    const auto previous = std::find_if(next.files.begin(), next.files.end(),
+                                       [&](const FileEntry& f) { return f.index == old->index; });
+    if (rv == CKR_OK) {
+      previous->object = 0;
+      previous->length = 0;
+    } else {
       old.reset();
     }
   } else {

@@ -5,13 +5,19 @@
 // files of type 3, indexes 0x180 to 0x1BF (card files 0x0780 to 0x07BF).
 // Other programs must leave that range alone.
 //
-//   0x180, 0x181  token record, two copies: label, serial, whether the user
-//                 PIN was set; readable by all, written with the super PIN
-//   0x182, 0x183  directory, two copies: key-pair labels, ids, usage and
-//                 hidden flags; which object file holds which object
-//   0x184-0x1BF   object files: one certificate or data object each,
-//                 readable by all (public objects) or after the user PIN
-//                 (private objects), written with the user PIN
+//   0x180-0x183  token record: label, serial, whether the user PIN was
+//                set; readable by all, written with the super PIN
+//   0x184-0x18B  directory: key-pair labels, ids, usage and hidden flags;
+//                which object file holds which object; readable by all,
+//                written with the user PIN
+//   0x18C-0x1BF  object files: one certificate or data object each,
+//                readable by all (public objects) or after the user PIN
+//                (private objects), written with the user PIN
+//
+// The token record and the directory are each kept in two copies (see
+// twin_codec.h): the first two files of their run that are usable. A file
+// whose creation was cut short can never be written (its header says
+// deleted), so the next file of the run takes its place.
 //
 // A user data file, once created, is never deleted (a deleted index cannot
 // be created again until the token is formatted): an object file that no
@@ -25,11 +31,11 @@
 namespace p11 {
 
 inline constexpr std::int32_t kReservedFileType = 3;
-inline constexpr std::int32_t kRecordCopyA = 0x180;
-inline constexpr std::int32_t kRecordCopyB = 0x181;
-inline constexpr std::int32_t kDirectoryCopyA = 0x182;
-inline constexpr std::int32_t kDirectoryCopyB = 0x183;
-inline constexpr std::int32_t kFirstObjectFile = 0x184;
+inline constexpr std::int32_t kRecordFiles = 0x180;
+inline constexpr int kRecordFileCount = 4;
+inline constexpr std::int32_t kDirectoryFiles = 0x184;
+inline constexpr int kDirectoryFileCount = 8;
+inline constexpr std::int32_t kFirstObjectFile = 0x18C;
 inline constexpr std::int32_t kLastObjectFile = 0x1BF;
 
 inline constexpr std::int32_t kRecordCapacity = 128;

@@ -14,6 +14,12 @@ std::int32_t writeTokenFile(const TokenLock&, std::int32_t index, std::int32_t o
                                    static_cast<std::int32_t>(data.size()), data.data());
 }
 
+bool tokenFileThere(const TokenLock& lock, std::int32_t index) {
+  std::uint8_t probe[1];
+  const std::int32_t rv = readTokenFile(lock, index, 0, probe);
+  return rv == NORV_DAL_OK || rv == NORV_DAL_ERR_FILE_DELETED;
+}
+
 std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size,
                              Access read, Access write) {
   return NORV_DAL_CreateUsrDataFile(kReservedFileType, index, size,

@@ -12,6 +12,8 @@ std::int32_t readTokenFile(const TokenLock&, std::int32_t index, std::int32_t of
                            std::span<std::uint8_t> out);
 std::int32_t writeTokenFile(const TokenLock&, std::int32_t index, std::int32_t offset,
                             ByteView data);
+// True when the file is on the token, whether or not it can be used.
+bool tokenFileThere(const TokenLock&, std::int32_t index);
 std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size,
                              Access read, Access write);
 

@@ -1,34 +1,41 @@
-// A record kept twice on the token (see twin_codec.h): reading picks the
-// newest valid copy, writing replaces the other one.
+// A record kept twice on the token (see twin_codec.h) in the first two
+// usable files of its run: reading picks the newest valid copy, writing
+// replaces the other one.
 #pragma once
 
 #include <optional>
 
-#include "twin_codec.h"
 #include "token_files.h"
+#include "twin_codec.h"
 
 namespace p11 {
 
 struct TwinFile {
   RecordKind kind;
-  std::int32_t index[2];
+  std::int32_t first;  // index of the run's first file
+  int count;           // files in the run
   std::int32_t capacity;
   Access read;
   Access write;
 };
 
-inline constexpr TwinFile kTokenRecordFile = {RecordKind::Token, {kRecordCopyA, kRecordCopyB},
-                                              kRecordCapacity, Access::Free, Access::Super};
-inline constexpr TwinFile kDirectoryFile = {RecordKind::Directory,
-                                            {kDirectoryCopyA, kDirectoryCopyB},
-                                            kDirectoryCapacity, Access::Free, Access::User};
+inline constexpr TwinFile kTokenRecordFile = {RecordKind::Token,  kRecordFiles, kRecordFileCount,
+                                              kRecordCapacity,    Access::Free, Access::Super};
+inline constexpr TwinFile kDirectoryFile = {RecordKind::Directory, kDirectoryFiles,
+                                            kDirectoryFileCount,   kDirectoryCapacity,
+                                            Access::Free,          Access::User};
 
 // What the token held at the last load or store.
 struct TwinState {
-  bool exists[2] = {false, false};     // the copy's file is on the token
-  std::optional<CopyHeader> header[2];  // the copy's header, when it parses
-  int newest = -1;                      // the copy whose record was taken, or -1
-  Bytes payload;                        // that record
+  struct Copy {
+    int file = -1;                      // position in the run, -1: none left
+    bool exists = false;                // the file is on the token
+    std::optional<CopyHeader> header;   // its header, when it parses
+    bool operator==(const Copy&) const = default;
+  };
+  Copy copy[2];
+  int newest = -1;  // the copy whose record was taken, or -1
+  Bytes payload;    // that record
 };
 
 // Reads the token's record into state. A state loaded before is passed in

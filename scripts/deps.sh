@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-dev
   libssl-dev openssl libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   libpcsclite-dev pcscd vsmartcard-vpcd opensc pcsc-tools
+  libp11-kit-dev openssh-client gnutls-bin softhsm2
   gcovr clang-tidy cppcheck
 )
 

@@ -1,0 +1,32 @@
+# The PKCS #11 module: its own logic through emulated tokens, its one
+# export, and the clients people use with it (pkcs11-tool, OpenSSH, GnuTLS's
+# p11tool), run by tests/pkcs11/clients_test.sh.
+if(NOT TARGET tkp30_pkcs11)
+  return()
+endif()
+
+norv_test_folder(pkcs11_tests pkcs11)
+target_include_directories(pkcs11_tests PRIVATE ${PROJECT_SOURCE_DIR}/emulator/include)
+target_link_libraries(pkcs11_tests PRIVATE pkcs11_core tkp30emu GTest::gtest_main
+                                           Threads::Threads OpenSSL::Crypto)
+
+add_test(NAME pkcs11_exports
+  COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:tkp30_pkcs11>
+          -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/pkcs11/exports.txt
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/function_table/check_exports.cmake)
+
+# Clients are not built with the sanitizers: they get the runtime preloaded.
+set(PKCS11_PRELOAD "")
+if(NORV_SANITIZE)
+  set(runtime libasan.so)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    set(runtime libclang_rt.asan-${CMAKE_SYSTEM_PROCESSOR}.so)
+  endif()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
+                  OUTPUT_VARIABLE PKCS11_PRELOAD OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+add_test(NAME pkcs11_clients
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/pkcs11/clients_test.sh $<TARGET_FILE:tkp30_pkcs11>
+          ${PROJECT_BINARY_DIR}/testtmp/pkcs11_clients)
+set_tests_properties(pkcs11_clients PROPERTIES TIMEOUT 600
+  ENVIRONMENT "TKP30_CLIENT_PRELOAD=${PKCS11_PRELOAD}")

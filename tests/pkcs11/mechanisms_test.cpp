@@ -1,0 +1,231 @@
+// Private-key operations on the token, checked with libcrypto and the
+// key's published modulus; two threads and two processes at once.
+#include <openssl/rsa.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "module_fixture.h"
+#include "support/rsa_test_keys.h"
+
+namespace p11test {
+namespace {
+
+class KeyTest : public ModuleTest {
+ protected:
+  void SetUp() override {
+    ModuleTest::SetUp();
+    initToken();
+    s_ = openSession();
+    login(s_);
+    key_ = generateKeyPair(s_);
+    publicKey_ = rsatest::publicKey(attribute(s_, key_, CKA_MODULUS));
+  }
+
+  // libcrypto's verdict on a signature made by the token.
+  bool verifies(const Bytes& signature, const Bytes& data, int padding, const EVP_MD* md,
+                int salt = 0) {
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
+        EVP_PKEY_CTX_new_from_pkey(nullptr, publicKey_.get(), nullptr), &EVP_PKEY_CTX_free);
+    if (!ctx || EVP_PKEY_verify_init(ctx.get()) != 1 ||
+        EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding) != 1 ||
+        (md != nullptr && EVP_PKEY_CTX_set_signature_md(ctx.get(), md) != 1) ||
+        (padding == RSA_PKCS1_PSS_PADDING && EVP_PKEY_CTX_set_rsa_pss_saltlen(ctx.get(), salt) != 1))
+      return false;
+    Bytes digest = data;
+    if (md != nullptr) {
+      digest.resize(EVP_MD_get_size(md));
+      EVP_Digest(data.data(), data.size(), digest.data(), nullptr, md, nullptr);
+    }
+    return EVP_PKEY_verify(ctx.get(), signature.data(), signature.size(), digest.data(), digest.size()) == 1;
+  }
+
+  Bytes encryptWithLibcrypto(const Bytes& plain, int padding, const EVP_MD* oaep = nullptr,
+                             const Bytes& label = {}) {
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
+        EVP_PKEY_CTX_new_from_pkey(nullptr, publicKey_.get(), nullptr), &EVP_PKEY_CTX_free);
+    EXPECT_TRUE(ctx && EVP_PKEY_encrypt_init(ctx.get()) == 1 &&
+                EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding) == 1);
+    if (oaep != nullptr) {
+      EVP_PKEY_CTX_set_rsa_oaep_md(ctx.get(), oaep);
+      EVP_PKEY_CTX_set_rsa_mgf1_md(ctx.get(), oaep);
+      if (!label.empty())
+        EVP_PKEY_CTX_set0_rsa_oaep_label(ctx.get(), OPENSSL_memdup(label.data(), label.size()),
+                                         static_cast<int>(label.size()));
+    }
+    Bytes out(128);
+    std::size_t n = out.size();
+    EXPECT_EQ(EVP_PKEY_encrypt(ctx.get(), out.data(), &n, plain.data(), plain.size()), 1);
+    return out;
+  }
+
+  CK_RV decrypt(CK_MECHANISM m, const Bytes& cipher, Bytes& plain) {
+    if (const CK_RV rv = c::DecryptInit(s_, &m, key_); rv != CKR_OK) return rv;
+    Bytes in = cipher;
+    plain.assign(128, 0);
+    CK_ULONG n = plain.size();
+    const CK_RV rv = c::Decrypt(s_, in.data(), in.size(), plain.data(), &n);
+    plain.resize(n);
+    return rv;
+  }
+
+  // Signs in session s; true when every signature verifies.
+  bool signManyTimes(CK_SESSION_HANDLE s, int count) {
+    for (int i = 0; i < count; ++i) {
+      Bytes message = {'m', static_cast<std::uint8_t>(i)};
+      CK_MECHANISM m = {CKM_SHA256_RSA_PKCS, nullptr, 0};
+      Bytes signature(128);
+      CK_ULONG length = signature.size();
+      if (c::SignInit(s, &m, key_) != CKR_OK ||
+          c::Sign(s, message.data(), message.size(), signature.data(), &length) != CKR_OK ||
+          !verifies(signature, message, RSA_PKCS1_PADDING, EVP_sha256()))
+        return false;
+    }
+    return true;
+  }
+
+  CK_SESSION_HANDLE s_ = 0;
+  CK_OBJECT_HANDLE key_ = 0;
+  rsatest::Pkey publicKey_{nullptr};
+};
+
+const Bytes kMessage = {'t', 'o', ' ', 's', 'i', 'g', 'n'};
+
+TEST_F(KeyTest, SignaturesVerifyWithLibcrypto) {
+  struct Case {
+    CK_MECHANISM_TYPE mechanism;
+    const EVP_MD* md;
+  };
+  for (const Case& k : {Case{CKM_SHA1_RSA_PKCS, EVP_sha1()}, Case{CKM_SHA224_RSA_PKCS, EVP_sha224()},
+                        Case{CKM_SHA256_RSA_PKCS, EVP_sha256()}, Case{CKM_SHA384_RSA_PKCS, EVP_sha384()},
+                        Case{CKM_SHA512_RSA_PKCS, EVP_sha512()}}) {
+    Bytes signature;
+    ASSERT_EQ(sign(s_, key_, {k.mechanism, nullptr, 0}, kMessage, signature), CKR_OK);
+    EXPECT_TRUE(verifies(signature, kMessage, RSA_PKCS1_PADDING, k.md)) << std::hex << k.mechanism;
+  }
+  Bytes signature;
+  const Bytes info = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e, 0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
+  ASSERT_EQ(sign(s_, key_, {CKM_RSA_PKCS, nullptr, 0}, info, signature), CKR_OK);
+  EXPECT_TRUE(verifies(signature, info, RSA_PKCS1_PADDING, nullptr));
+  ASSERT_EQ(sign(s_, key_, {CKM_RSA_PKCS, nullptr, 0}, Bytes(118, 1), signature), CKR_DATA_LEN_RANGE);
+
+  CK_RSA_PKCS_PSS_PARAMS pss = {CKM_SHA256, CKG_MGF1_SHA256, 32};
+  ASSERT_EQ(sign(s_, key_, {CKM_SHA256_RSA_PKCS_PSS, &pss, sizeof pss}, kMessage, signature), CKR_OK);
+  EXPECT_TRUE(verifies(signature, kMessage, RSA_PKCS1_PSS_PADDING, EVP_sha256(), 32));
+  pss.sLen = 63;  // with SHA-256, at most 94 bytes of salt fit 1024 bits
+  ASSERT_EQ(sign(s_, key_, {CKM_SHA256_RSA_PKCS_PSS, &pss, sizeof pss}, kMessage, signature), CKR_OK);
+  EXPECT_TRUE(verifies(signature, kMessage, RSA_PKCS1_PSS_PADDING, EVP_sha256(), 63));
+  CK_RSA_PKCS_PSS_PARAMS tooLong = {CKM_SHA512, CKG_MGF1_SHA512, 64};
+  CK_MECHANISM sha512Pss = {CKM_SHA512_RSA_PKCS_PSS, &tooLong, sizeof tooLong};
+  EXPECT_EQ(c::SignInit(s_, &sha512Pss, key_), CKR_MECHANISM_PARAM_INVALID);
+
+  // The module's own verification agrees, and refuses a changed message.
+  CK_MECHANISM m = {CKM_SHA256_RSA_PKCS_PSS, &pss, sizeof pss};
+  const CK_OBJECT_HANDLE publicKey = key_ - 1;
+  Bytes data = kMessage;
+  ASSERT_EQ(c::VerifyInit(s_, &m, publicKey), CKR_OK);
+  EXPECT_EQ(c::Verify(s_, data.data(), data.size(), signature.data(), signature.size()), CKR_OK);
+  data[0] ^= 1;
+  ASSERT_EQ(c::VerifyInit(s_, &m, publicKey), CKR_OK);
+  EXPECT_EQ(c::Verify(s_, data.data(), data.size(), signature.data(), signature.size()),
+            CKR_SIGNATURE_INVALID);
+}
+
+TEST_F(KeyTest, RawInputMustLieBelowTheModulus) {
+  const Bytes modulus = attribute(s_, key_, CKA_MODULUS);
+  Bytes signature;
+  EXPECT_EQ(sign(s_, key_, {CKM_RSA_X_509, nullptr, 0}, modulus, signature), CKR_DATA_INVALID);
+  Bytes below = modulus;
+  below[127] ^= 1;
+  below[0] -= 1;
+  ASSERT_EQ(sign(s_, key_, {CKM_RSA_X_509, nullptr, 0}, below, signature), CKR_OK);
+  EXPECT_TRUE(verifies(signature, below, RSA_NO_PADDING, nullptr));
+}
+
+TEST_F(KeyTest, PartsAndBufferSizesFollowTheStandard) {
+  CK_MECHANISM m = {CKM_SHA256_RSA_PKCS, nullptr, 0};
+  ASSERT_EQ(c::SignInit(s_, &m, key_), CKR_OK);
+  Bytes first(kMessage.begin(), kMessage.begin() + 3);
+  Bytes rest(kMessage.begin() + 3, kMessage.end());
+  ASSERT_EQ(c::SignUpdate(s_, first.data(), first.size()), CKR_OK);
+  ASSERT_EQ(c::SignUpdate(s_, rest.data(), rest.size()), CKR_OK);
+  CK_ULONG length = 0;
+  ASSERT_EQ(c::SignFinal(s_, nullptr, &length), CKR_OK);
+  EXPECT_EQ(length, 128u);
+  Bytes parts(length);
+  length = 10;
+  ASSERT_EQ(c::SignFinal(s_, parts.data(), &length), CKR_BUFFER_TOO_SMALL);
+  length = parts.size();
+  ASSERT_EQ(c::SignFinal(s_, parts.data(), &length), CKR_OK);
+  Bytes whole;
+  ASSERT_EQ(sign(s_, key_, m, kMessage, whole), CKR_OK);
+  EXPECT_EQ(parts, whole);  // PKCS #1 v1.5 signatures are deterministic
+  EXPECT_EQ(c::SignFinal(s_, parts.data(), &length), CKR_OPERATION_NOT_INITIALIZED);
+}
+
+TEST_F(KeyTest, DecryptsWhatLibcryptoEncrypts) {
+  const Bytes secret = {'k', 'e', 'y', 0, 1, 2};
+  Bytes plain;
+  ASSERT_EQ(decrypt({CKM_RSA_PKCS, nullptr, 0}, encryptWithLibcrypto(secret, RSA_PKCS1_PADDING), plain), CKR_OK);
+  EXPECT_EQ(plain, secret);
+
+  const Bytes label = {'l', 'b', 'l'};
+  CK_RSA_PKCS_OAEP_PARAMS oaep = {CKM_SHA_1, CKG_MGF1_SHA1, CKZ_DATA_SPECIFIED,
+                                  const_cast<std::uint8_t*>(label.data()), label.size()};
+  const Bytes cipher = encryptWithLibcrypto(secret, RSA_PKCS1_OAEP_PADDING, EVP_sha1(), label);
+  ASSERT_EQ(decrypt({CKM_RSA_PKCS_OAEP, &oaep, sizeof oaep}, cipher, plain), CKR_OK);
+  EXPECT_EQ(plain, secret);
+  oaep.ulSourceDataLen = 2;  // another label
+  EXPECT_EQ(decrypt({CKM_RSA_PKCS_OAEP, &oaep, sizeof oaep}, cipher, plain), CKR_ENCRYPTED_DATA_INVALID);
+  CK_RSA_PKCS_OAEP_PARAMS sha256 = {CKM_SHA256, CKG_MGF1_SHA256, CKZ_DATA_SPECIFIED, nullptr, 0};
+  ASSERT_EQ(decrypt({CKM_RSA_PKCS_OAEP, &sha256, sizeof sha256},
+                    encryptWithLibcrypto(secret, RSA_PKCS1_OAEP_PADDING, EVP_sha256()), plain),
+            CKR_OK);
+  EXPECT_EQ(plain, secret);
+
+  // A block that is not PKCS #1 encryption padding.
+  Bytes raw(128, 0x11);
+  raw[0] = 0;
+  EXPECT_EQ(decrypt({CKM_RSA_PKCS, nullptr, 0}, encryptWithLibcrypto(raw, RSA_NO_PADDING), plain),
+            CKR_ENCRYPTED_DATA_INVALID);
+  ASSERT_EQ(decrypt({CKM_RSA_X_509, nullptr, 0}, encryptWithLibcrypto(raw, RSA_NO_PADDING), plain), CKR_OK);
+  EXPECT_EQ(plain, raw);
+}
+
+TEST_F(KeyTest, RandomBytesOfAnyLength) {
+  Bytes a(1000), b(1000);
+  EXPECT_EQ(c::GenerateRandom(s_, nullptr, 0), CKR_OK);
+  ASSERT_EQ(c::GenerateRandom(s_, a.data(), a.size()), CKR_OK);
+  ASSERT_EQ(c::GenerateRandom(s_, b.data(), b.size()), CKR_OK);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(c::SeedRandom(s_, a.data(), 8), CKR_RANDOM_SEED_NOT_SUPPORTED);
+}
+
+TEST_F(KeyTest, TwoThreadsAndTwoProcessesSignAtOnce) {
+  const CK_SESSION_HANDLE other = openSession();
+  bool threadOk = false;
+  std::thread thread([&] { threadOk = signManyTimes(other, 20); });
+  const bool mainOk = signManyTimes(s_, 20);
+  thread.join();
+  EXPECT_TRUE(mainOk);
+  EXPECT_TRUE(threadOk);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    CK_SESSION_HANDLE s = 0;
+    const bool ok = c::Initialize(nullptr) == CKR_OK &&
+                    c::OpenSession(0, CKF_SERIAL_SESSION, nullptr, nullptr, &s) == CKR_OK &&
+                    c::Login(s, CKU_USER, pinPtr(kUserPin), kUserPin.size()) == CKR_OK &&
+                    signManyTimes(s, 20);
+    _exit(ok ? 0 : 1);
+  }
+  EXPECT_TRUE(signManyTimes(s_, 20));
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+}  // namespace
+}  // namespace p11test

@@ -1,0 +1,114 @@
+#include "module_fixture.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "norv_dal_tkp30.h"
+#include "tkp30emu/token.h"
+
+namespace p11test {
+
+void ModuleTest::SetUp() {
+  const char* root = std::getenv("TKP30_TEST_TMP");
+  const std::string base = root && *root ? root : std::filesystem::temp_directory_path().string();
+  std::filesystem::create_directories(base);
+  std::string pattern = base + "/p11-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  dir_ = pattern;
+  image_ = dir_ + "/token.img";
+  ::setenv("TKP30_SLOTS", ("emu:" + image_).c_str(), 1);
+  ASSERT_EQ(c::Initialize(nullptr), CKR_OK);
+}
+
+void ModuleTest::TearDown() {
+  c::Finalize(nullptr);
+  NORV_DAL_Finalize();
+  std::string ignored;
+  tkp30emu::powerCycleToken(image_, ignored);
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
+}
+
+void ModuleTest::initToken() {
+  CK_UTF8CHAR label[32];
+  std::fill(std::begin(label), std::end(label), ' ');
+  ASSERT_EQ(c::InitToken(0, pinPtr(kSoPin), kSoPin.size(), label), CKR_OK);
+  const CK_SESSION_HANDLE s = openSession();
+  ASSERT_EQ(c::Login(s, CKU_SO, pinPtr(kSoPin), kSoPin.size()), CKR_OK);
+  ASSERT_EQ(c::InitPIN(s, pinPtr(kUserPin), kUserPin.size()), CKR_OK);
+  ASSERT_EQ(c::CloseSession(s), CKR_OK);
+}
+
+CK_SESSION_HANDLE ModuleTest::openSession(bool readWrite) {
+  CK_SESSION_HANDLE s = 0;
+  const CK_FLAGS flags = CKF_SERIAL_SESSION | (readWrite ? CKF_RW_SESSION : 0);
+  EXPECT_EQ(c::OpenSession(0, flags, nullptr, nullptr, &s), CKR_OK);
+  return s;
+}
+
+void ModuleTest::login(CK_SESSION_HANDLE s, CK_USER_TYPE who) {
+  const std::string& pin = who == CKU_SO ? kSoPin : kUserPin;
+  ASSERT_EQ(c::Login(s, who, pinPtr(pin), pin.size()), CKR_OK);
+}
+
+CK_OBJECT_HANDLE ModuleTest::generateKeyPair(CK_SESSION_HANDLE s, const Bytes& id) {
+  CK_MECHANISM mechanism = {CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
+  CK_ULONG bits = 1024;
+  CK_BBOOL yes = CK_TRUE;
+  Bytes keyId = id;
+  CK_ATTRIBUTE pub[] = {{CKA_TOKEN, &yes, 1}, {CKA_MODULUS_BITS, &bits, sizeof bits},
+                        {CKA_ID, keyId.data(), keyId.size()}};
+  CK_ATTRIBUTE priv[] = {{CKA_TOKEN, &yes, 1}, {CKA_ID, keyId.data(), keyId.size()}};
+  CK_OBJECT_HANDLE publicKey = 0;
+  CK_OBJECT_HANDLE privateKey = 0;
+  EXPECT_EQ(c::GenerateKeyPair(s, &mechanism, pub, 3, priv, 2, &publicKey, &privateKey), CKR_OK);
+  return privateKey;
+}
+
+Bytes ModuleTest::attribute(CK_SESSION_HANDLE s, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type) {
+  CK_ATTRIBUTE a = {type, nullptr, 0};
+  if (c::GetAttributeValue(s, object, &a, 1) != CKR_OK) return {};
+  Bytes value(a.ulValueLen);
+  a.pValue = value.data();
+  EXPECT_EQ(c::GetAttributeValue(s, object, &a, 1), CKR_OK);
+  return value;
+}
+
+std::vector<CK_OBJECT_HANDLE> ModuleTest::find(CK_SESSION_HANDLE s, std::vector<CK_ATTRIBUTE> tmpl) {
+  std::vector<CK_OBJECT_HANDLE> found(64);
+  CK_ULONG count = 0;
+  EXPECT_EQ(c::FindObjectsInit(s, tmpl.data(), tmpl.size()), CKR_OK);
+  EXPECT_EQ(c::FindObjects(s, found.data(), found.size(), &count), CKR_OK);
+  EXPECT_EQ(c::FindObjectsFinal(s), CKR_OK);
+  found.resize(count);
+  return found;
+}
+
+CK_RV ModuleTest::sign(CK_SESSION_HANDLE s, CK_OBJECT_HANDLE key, CK_MECHANISM mechanism,
+                       const Bytes& data, Bytes& signature) {
+  if (const CK_RV rv = c::SignInit(s, &mechanism, key); rv != CKR_OK) return rv;
+  signature.assign(128, 0);
+  CK_ULONG length = signature.size();
+  Bytes in = data;
+  const CK_RV rv = c::Sign(s, in.data(), in.size(), signature.data(), &length);
+  signature.resize(length);
+  return rv;
+}
+
+CK_RV ModuleTest::createData(CK_SESSION_HANDLE s, const std::string& label, const Bytes& value,
+                             bool isPrivate, CK_OBJECT_HANDLE& handle) {
+  CK_OBJECT_CLASS dataClass = CKO_DATA;
+  CK_BBOOL yes = CK_TRUE;
+  CK_BBOOL priv = isPrivate ? CK_TRUE : CK_FALSE;
+  std::string l = label;
+  Bytes v = value;
+  CK_ATTRIBUTE tmpl[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                         {CKA_TOKEN, &yes, 1},
+                         {CKA_PRIVATE, &priv, 1},
+                         {CKA_LABEL, l.data(), l.size()},
+                         {CKA_VALUE, v.data(), v.size()}};
+  return c::CreateObject(s, tmpl, 5, &handle);
+}
+
+}  // namespace p11test

@@ -1,0 +1,183 @@
+// The records the module keeps on the token: the codecs, the two copies
+// on an emulated token, and writers killed in the middle of a write.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "directory.h"
+#include "module_fixture.h"
+#include "norv_dal_tkp30.h"
+#include "object_codec.h"
+#include "object_templates.h"
+#include "object_store.h"
+#include "twin_file.h"
+
+namespace p11test {
+namespace {
+
+using namespace p11;
+
+Directory sampleDirectory() {
+  Directory d;
+  d.nextObject = 7;
+  KeyEntry key;
+  key.slot = 2;
+  key.fingerprint = {1, 2, 3, 4, 5, 6, 7, 8};
+  key.generated = true;
+  key.publicHalf = {false, false, true, kUsageVerify, {0x01}, {'p', 'u', 'b'}};
+  key.privateHalf = {true, true, false, kUsageSign | kUsageDecrypt, {0x01}, {'k'}};
+  d.keys.push_back(key);
+  d.files.push_back({0x184, 256, true, false, 6, 200});
+  d.files.push_back({0x185, 0, false, true, 0, 0});
+  return d;
+}
+
+TEST(DirectoryCodec, RoundTripsAndRefusesDamage) {
+  const Directory d = sampleDirectory();
+  Bytes encoded = encodeDirectory(d);
+  ASSERT_EQ(decodeDirectory(encoded), d);
+  EXPECT_FALSE(decodeDirectory(ByteView(encoded).first(encoded.size() - 1)));
+  encoded.push_back(0);
+  EXPECT_FALSE(decodeDirectory(encoded));
+}
+
+TEST(CopyCodec, DigestCoversHeaderAndPayload) {
+  const Bytes payload = {1, 2, 3, 4, 5};
+  const Bytes copy = encodeCopy(RecordKind::Directory, 41, payload);
+  const auto header = parseCopyHeader(RecordKind::Directory, copy);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->sequence, 41u);
+  EXPECT_TRUE(payloadMatches(RecordKind::Directory, *header, payload));
+  EXPECT_FALSE(parseCopyHeader(RecordKind::Token, copy));
+  Bytes changed = payload;
+  changed[4] ^= 1;
+  EXPECT_FALSE(payloadMatches(RecordKind::Directory, *header, changed));
+  CopyHeader laterSequence = *header;
+  laterSequence.sequence = 42;  // a header from another write
+  EXPECT_FALSE(payloadMatches(RecordKind::Directory, laterSequence, payload));
+}
+
+TEST(ObjectCodec, KeepsTypesAndChecksTheNumber) {
+  Attributes a;
+  a.setUlong(CKA_CLASS, CKO_CERTIFICATE);
+  a.setBool(CKA_PRIVATE, true);
+  a.set(CKA_LABEL, {'x', 'y'});
+  a.set(CKA_VALUE, Bytes(300, 0xAB));
+  const auto file = encodeObject(9, a);
+  ASSERT_TRUE(file);
+  const auto back = decodeObject(9, *file);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->all(), a.all());
+  EXPECT_FALSE(decodeObject(10, *file));
+  a.setUlong(CKA_CERTIFICATE_CATEGORY, CK_ULONG{1} << 40);  // not storable in 4 bytes
+  EXPECT_FALSE(encodeObject(9, a));
+}
+
+// A formatted token with the user logged in, reached without the module.
+class TokenRecords : public ModuleTest {
+ protected:
+  void SetUp() override {
+    ModuleTest::SetUp();
+    ASSERT_EQ(NORV_DAL_FormatDevice(pinPtr(kSoPin), 8, pinPtr(kUserPin), 6), 0);
+    ASSERT_EQ(NORV_DAL_Login(NORV_DAL_LOGIN_USER, pinPtr(kUserPin), 6), 0);
+  }
+  TokenLock lock_{nullptr};  // one process, one thread: nothing to share
+};
+
+TEST_F(TokenRecords, NewestValidCopyWins) {
+  TwinState writer;
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, writer), CKR_OK);
+  EXPECT_EQ(writer.newest, -1);
+  for (std::uint8_t round = 1; round <= 3; ++round)
+    ASSERT_EQ(storeTwin(lock_, kDirectoryFile, writer, Bytes(40, round)), CKR_OK);
+  EXPECT_EQ(writer.newest, 0);  // A, B, A
+
+  TwinState reader;
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
+  EXPECT_EQ(reader.payload, Bytes(40, 3));
+  // A torn write of the newest copy: the other one holds the record before.
+  const Bytes garbage(10, 0xEE);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 30, 10, garbage.data()), 0);
+  reader = TwinState{};  // as another program reads it
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
+  EXPECT_EQ(reader.newest, 1);  // the second file
+  EXPECT_EQ(reader.payload, Bytes(40, 2));
+  // The next write replaces the spoilt copy.
+  ASSERT_EQ(storeTwin(lock_, kDirectoryFile, reader, Bytes(40, 4)), CKR_OK);
+  TwinState again;
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, again), CKR_OK);
+  EXPECT_EQ(again.newest, 0);
+  EXPECT_EQ(again.payload, Bytes(40, 4));
+}
+
+// Labels long enough that a directory write takes several card commands.
+Bytes labelNumber(int n) {
+  std::string text = "label " + std::to_string(n) + " ";
+  text.resize(kMaxKeyLabel, '.');
+  return Bytes(text.begin(), text.end());
+}
+
+int numberOfLabel(const Bytes& label) {
+  const std::string text(label.begin(), label.end());
+  return text.rfind("label ", 0) == 0 ? std::stoi(text.substr(6)) : -1;
+}
+
+// Relabels the key of slot 0 for ever, reporting each label written.
+[[noreturn]] void relabelForEver(int first, int reportFd) {
+  Login login;
+  TokenLock lock(nullptr);
+  ObjectStore store;
+  if (login.logIn(lock, Role::User, Bytes(kUserPin.begin(), kUserPin.end())) != CKR_OK ||
+      store.refresh(lock, login, true) != CKR_OK)
+    _exit(2);
+  for (int n = first;; ++n) {
+    const Object* key = store.find(privateKeyHandle(0), true);
+    if (key == nullptr) _exit(3);
+    const CK_RV rv = store.setLabelAndId(lock, login, *key, labelNumber(n), labelNumber(n));
+    if (rv != CKR_OK) { fprintf(stderr, "rv %lx at %d\n", rv, n); _exit(3); }
+    if (write(reportFd, &n, sizeof n) != sizeof n) _exit(4);
+  }
+}
+
+TEST_F(TokenRecords, KilledWritersNeverLoseTheDirectory) {
+  std::int32_t pub = 0;
+  std::int32_t priv = 0;
+  ASSERT_EQ(NORV_DAL_GenRsaKeyPair(1024, &pub, &priv), 0);
+  std::mt19937 random(15);
+  int committed = -1;  // the label number the token is known to hold
+  for (int round = 0; round < 25; ++round) {
+    NORV_DAL_Finalize();  // the writer opens the token afresh
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) relabelForEver(committed + 1, fds[1]);
+    close(fds[1]);
+    usleep(std::uniform_int_distribution<useconds_t>(0, 40000)(random));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed on its own, status " << status;
+    int reported = committed;
+    for (int n = 0; read(fds[0], &n, sizeof n) == sizeof n;) reported = n;
+    close(fds[0]);
+
+    Login login;
+    ObjectStore store;
+    ASSERT_EQ(login.logIn(lock_, Role::User, Bytes(kUserPin.begin(), kUserPin.end())), CKR_OK);
+    ASSERT_EQ(store.refresh(lock_, login, true), CKR_OK);
+    const Object* key = store.find(privateKeyHandle(0), true);
+    ASSERT_NE(key, nullptr);
+    const int found = numberOfLabel(*key->attributes.find(CKA_LABEL));
+    // The write in flight may have completed before the kill.
+    ASSERT_TRUE(found == reported || found == reported + 1)
+        << "round " << round << ": label " << found << " after " << reported << " was reported";
+    committed = found;
+  }
+}
+
+}  // namespace
+}  // namespace p11test
