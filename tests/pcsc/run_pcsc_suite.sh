@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The PC/SC suite: starts its own pcscd (vpcd's two virtual readers) and
 # tkp30-vcard cards, runs pcsc_tests, a third-party client, the end-to-end
-# suite through "pcsc:Virtual PCD 00 00" and the round-trip benchmark, then
-# stops everything it started by process id.
+# suite and the PKCS #11 module's clients (pkcs11-tool, OpenSSH, p11tool)
+# through "pcsc:Virtual PCD 00 00" and the round-trip benchmark, then stops
+# everything it started by process id.
 #
 # Usage: run_pcsc_suite.sh <build dir>
 # Needs pcscd, vsmartcard-vpcd and opensc (opensc-tool); refuses to run
@@ -26,6 +27,8 @@ VCARD=$BUILD/tools/vcard/tkp30-vcard
 PCSC_TESTS=$BUILD/tests/pcsc_tests
 E2E_TESTS=$BUILD/tests/e2e_tests
 BENCH=$BUILD/tests/pcsc_bench
+MODULE=$BUILD/pkcs11/libtkp30-pkcs11.so
+CLIENTS_TEST=$(cd "$(dirname "$0")/.." && pwd)/pkcs11/clients_test.sh
 
 for tool in pcscd opensc-tool timeout; do
   command -v "$tool" >/dev/null || die "$tool is not installed"
@@ -33,6 +36,7 @@ done
 for exe in "$VCARD" "$PCSC_TESTS" "$E2E_TESTS" "$BENCH"; do
   [[ -x $exe ]] || die "missing $exe (build tkp30-vcard pcsc_tests e2e_tests pcsc_bench)"
 done
+[[ -f $MODULE ]] || die "missing $MODULE (build tkp30_pkcs11)"
 [[ -e /usr/lib/pcsc/drivers/serial/libifdvpcd.so ]] || die "vpcd reader driver not installed"
 if running=$(pgrep -x pcscd); then
   die "pcscd is already running (pid ${running//$'\n'/ }); stop it first, this suite runs its own"
@@ -165,6 +169,9 @@ if wait_until card_in "$FIRST_READER"; then
   check "third-party client (opensc-tool)" third_party_client
   check "e2e_tests through pcsc:$FIRST_READER" \
     env TKP30_E2E_SLOTS="pcsc:$FIRST_READER" timeout -k 5 "$TESTS_SECONDS" "$E2E_TESTS"
+  check "PKCS #11 clients through pcsc:$FIRST_READER" \
+    env TKP30_CLIENT_SLOTS="pcsc:$FIRST_READER" timeout -k 5 "$TESTS_SECONDS" \
+    bash "$CLIENTS_TEST" "$MODULE" "$WORK/pkcs11-clients"
   check "round-trip benchmark" benchmark
   check "the virtual card reconnects after a pcscd restart" card_survives_pcscd_restart
 else

@@ -98,8 +98,14 @@ openssh() {
   grep "client key" "$OUT" >key.pub || fail "ssh-keygen -D lists no 'client key'"
   printf '#!/bin/sh\necho %s\n' "$USER_PIN" >askpass.sh
   chmod +x askpass.sh
-  local agent
-  agent=$(ssh-agent -s -P "$(dirname "$MODULE")/*") || { fail "ssh-agent did not start"; return; }
+  # ssh-agent is setgid, which drops a preloaded sanitizer runtime on the
+  # way to the helper that loads the module; a copy is not.
+  local agentProgram agent
+  agentProgram=$(command -v ssh-agent)
+  if [ -n "${LD_PRELOAD:-}" ]; then
+    cp "$agentProgram" ./ssh-agent && agentProgram=./ssh-agent
+  fi
+  agent=$("$agentProgram" -s -P "$(dirname "$MODULE")/*") || { fail "ssh-agent did not start"; return; }
   eval "$agent" >/dev/null
   expect 0 "ssh-add -s" -- env SSH_ASKPASS="$WORK/askpass.sh" SSH_ASKPASS_REQUIRE=force DISPLAY=none \
     ssh-add -s "$MODULE" </dev/null

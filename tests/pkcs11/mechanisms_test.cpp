@@ -35,7 +35,7 @@ class KeyTest : public ModuleTest {
       return false;
     Bytes digest = data;
     if (md != nullptr) {
-      digest.resize(EVP_MD_get_size(md));
+      digest.resize(static_cast<std::size_t>(EVP_MD_get_size(md)));
       EVP_Digest(data.data(), data.size(), digest.data(), nullptr, md, nullptr);
     }
     return EVP_PKEY_verify(ctx.get(), signature.data(), signature.size(), digest.data(), digest.size()) == 1;
