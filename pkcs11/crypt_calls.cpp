@@ -25,13 +25,8 @@ std::size_t plaintextRoom(const KeyOperation& op) {
 
 CK_RV encryptCollected(Session& session, ByteView lastPart, CK_BYTE_PTR out, CK_ULONG_PTR outLen) {
   std::unique_ptr<KeyOperation>& op = session.encrypt;
-  if (!op) return CKR_OPERATION_NOT_INITIALIZED;
-  if (outLen == nullptr) {
-    op.reset();
-    return CKR_ARGUMENTS_BAD;
-  }
   bool ready = false;
-  if (const CK_RV rv = outputRoom(out, outLen, kModulusBytes, ready); !ready) return rv;
+  if (const CK_RV rv = outputStep(op, out, outLen, kModulusBytes, ready); !ready) return rv;
   Bytes message;
   Bytes cipher;
   CK_RV rv = addPart(*op, lastPart);

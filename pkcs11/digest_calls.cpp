@@ -7,13 +7,9 @@ namespace {
 
 CK_RV finishDigest(Session& session, ByteView lastPart, CK_BYTE_PTR out, CK_ULONG_PTR outLen) {
   std::unique_ptr<p11::Digest>& digest = session.digest;
-  if (!digest) return CKR_OPERATION_NOT_INITIALIZED;
-  if (outLen == nullptr) {
-    digest.reset();
-    return CKR_ARGUMENTS_BAD;
-  }
   bool ready = false;
-  if (const CK_RV rv = outputRoom(out, outLen, digest->hash().size, ready); !ready) return rv;
+  const std::size_t size = digest ? digest->hash().size : 0;
+  if (const CK_RV rv = outputStep(digest, out, outLen, size, ready); !ready) return rv;
   Bytes value;
   const bool ok = digest->update(lastPart) && digest->finish(value);
   if (ok) {

@@ -3,13 +3,14 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <array>
 
 #include "mechanisms.h"
 
 namespace p11 {
 namespace {
 
-const Bytes kExponent = {0x01, 0x00, 0x01};
+constexpr std::array<std::uint8_t, 3> kExponent = {0x01, 0x00, 0x01};
 
 struct UsageAttribute {
   KeyUsage bit;
@@ -55,7 +56,7 @@ void commonKeyAttributes(Attributes& a, const KeyEntry& entry, const KeyHalf& ha
   a.set(CKA_SUBJECT, {});
   a.set(CKA_MODULUS, Bytes(modulus.begin(), modulus.end()));
   a.setUlong(CKA_MODULUS_BITS, kModulusBits);
-  a.set(CKA_PUBLIC_EXPONENT, kExponent);
+  a.set(CKA_PUBLIC_EXPONENT, Bytes(kExponent.begin(), kExponent.end()));
   a.set(CKA_PUBLIC_KEY_INFO, Bytes(spki.begin(), spki.end()));
 }
 

@@ -29,6 +29,21 @@ CK_RV privateOperation(Module& module, int slot, const Block& in, Block& out);
 // stays active in both cases.
 CK_RV outputRoom(CK_BYTE_PTR out, CK_ULONG_PTR outLen, std::size_t needed, bool& ready);
 
+// The first steps of a call that ends an operation with output: the
+// operation must be running and the length pointer given. `ready` as for
+// outputRoom.
+template <typename Operation>
+CK_RV outputStep(std::unique_ptr<Operation>& op, CK_BYTE_PTR out, CK_ULONG_PTR outLen,
+                 std::size_t needed, bool& ready) {
+  ready = false;
+  if (!op) return CKR_OPERATION_NOT_INITIALIZED;
+  if (outLen == nullptr) {
+    op.reset();
+    return CKR_ARGUMENTS_BAD;
+  }
+  return outputRoom(out, outLen, needed, ready);
+}
+
 ByteView inputOf(CK_BYTE_PTR data, CK_ULONG length);
 
 }  // namespace p11

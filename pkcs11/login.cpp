@@ -60,10 +60,14 @@ CK_RV Login::restoreUser(const TokenLock&) {
     forget();
     return CKR_USER_NOT_LOGGED_IN;
   }
-  const ByteView pin = vault_.pin(Role::User);
+  return logInAgain(Role::User);
+}
+
+CK_RV Login::logInAgain(Role who) {
+  const ByteView pin = vault_.pin(who);
   const std::int32_t result =
-      NORV_DAL_Login(NORV_DAL_LOGIN_USER, pin.data(), static_cast<std::int32_t>(pin.size()));
-  noteTries(Role::User, result);
+      NORV_DAL_Login(loginType(who), pin.data(), static_cast<std::int32_t>(pin.size()));
+  noteTries(who, result);
   if (result == NORV_DAL_OK) return CKR_OK;
   if (result == NORV_DAL_ERR_OPEN_DEVICE) return CKR_DEVICE_REMOVED;
   // The PIN was changed or blocked elsewhere: never try it again.
@@ -84,15 +88,7 @@ CK_RV Login::ensureUserOnToken(const TokenLock& lock) {
 CK_RV Login::ensureSecurityOfficerOnToken(const TokenLock&) {
   if (state_ != State::SecurityOfficer || !vault_.holds(Role::SecurityOfficer))
     return CKR_USER_NOT_LOGGED_IN;
-  if (onToken(Role::SecurityOfficer)) return CKR_OK;
-  const ByteView pin = vault_.pin(Role::SecurityOfficer);
-  const std::int32_t result =
-      NORV_DAL_Login(NORV_DAL_LOGIN_SUPER, pin.data(), static_cast<std::int32_t>(pin.size()));
-  noteTries(Role::SecurityOfficer, result);
-  if (result == NORV_DAL_OK) return CKR_OK;
-  if (result == NORV_DAL_ERR_OPEN_DEVICE) return CKR_DEVICE_REMOVED;
-  forget();
-  return CKR_USER_NOT_LOGGED_IN;
+  return onToken(Role::SecurityOfficer) ? CKR_OK : logInAgain(Role::SecurityOfficer);
 }
 
 void Login::noteTries(Role who, std::int32_t result) {

@@ -52,6 +52,8 @@ class Login {
     bool locked = false;
   };
   CK_RV restoreUser(const TokenLock& lock);
+  // Logs the token in with the PIN held; drops the login when it fails.
+  CK_RV logInAgain(Role who);
   static CK_RV afterCall(std::int32_t result, CK_RV failure);
 
   State state_ = State::None;

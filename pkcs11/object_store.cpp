@@ -25,8 +25,8 @@ KeyHalf& halfOf(KeyEntry& entry, ObjectKind kind) {
 
 }  // namespace
 
-CK_OBJECT_HANDLE publicKeyHandle(int slot) { return static_cast<CK_OBJECT_HANDLE>(1 + 2 * slot); }
-CK_OBJECT_HANDLE privateKeyHandle(int slot) { return static_cast<CK_OBJECT_HANDLE>(2 + 2 * slot); }
+CK_OBJECT_HANDLE publicKeyHandle(int slot) { return 1 + 2 * static_cast<CK_OBJECT_HANDLE>(slot); }
+CK_OBJECT_HANDLE privateKeyHandle(int slot) { return 2 + 2 * static_cast<CK_OBJECT_HANDLE>(slot); }
 
 // --- reading -------------------------------------------------------------
 

@@ -12,7 +12,7 @@
 namespace p11 {
 namespace {
 
-const Bytes kExponent65537 = {0x01, 0x00, 0x01};
+constexpr std::array<std::uint8_t, 3> kExponent65537 = {0x01, 0x00, 0x01};
 // "Unspecified" certificate category and Java MIDP security domain.
 constexpr CK_ULONG kUnspecified = 0;
 
@@ -302,7 +302,7 @@ CK_RV keyPairRequestFrom(const Template& publicTemplate, const Template& private
       if (bits != kModulusBits) return CKR_KEY_SIZE_RANGE;
       bitsGiven = true;
     } else if (a->type == CKA_PUBLIC_EXPONENT) {
-      Bytes exponent(kExponent65537.size());
+      std::array<std::uint8_t, 3> exponent{};
       if (!rightAligned(*a, exponent) || exponent != kExponent65537) return CKR_ATTRIBUTE_VALUE_INVALID;
     } else {
       return CKR_ATTRIBUTE_TYPE_INVALID;
@@ -328,7 +328,7 @@ CK_RV importRequestFrom(const Template& tmpl, KeyPairRequest& out, CrtKey& key) 
       if (!rightAligned(*a, part->second)) return CKR_ATTRIBUTE_VALUE_INVALID;
       ++partsGiven;
     } else if (a->type == CKA_PUBLIC_EXPONENT) {
-      Bytes exponent(kExponent65537.size());
+      std::array<std::uint8_t, 3> exponent{};
       if (!rightAligned(*a, exponent) || exponent != kExponent65537) return CKR_ATTRIBUTE_VALUE_INVALID;
       exponentGiven = true;
     } else if (a->type != CKA_PRIVATE_EXPONENT) {  // implied by the CRT values

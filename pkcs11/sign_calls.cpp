@@ -11,13 +11,9 @@ namespace {
 CK_RV produceSignature(Module& module, Session& session, ByteView lastPart, CK_BYTE_PTR signature,
                        CK_ULONG_PTR signatureLen) {
   std::unique_ptr<KeyOperation>& op = session.sign;
-  if (!op) return CKR_OPERATION_NOT_INITIALIZED;
-  if (signatureLen == nullptr) {
-    op.reset();
-    return CKR_ARGUMENTS_BAD;
-  }
   bool ready = false;
-  if (const CK_RV rv = outputRoom(signature, signatureLen, kModulusBytes, ready); !ready) return rv;
+  if (const CK_RV rv = outputStep(op, signature, signatureLen, kModulusBytes, ready); !ready)
+    return rv;
   Bytes message;
   Block block{};
   Block result{};

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # clang-tidy (the checks of .clang-tidy) and cppcheck over the production
-# code: src/, dmcos/, emulator/, tools/. Fails on any finding; each
+# code: src/, dmcos/, emulator/, tools/, pkcs11/. Fails on any finding; each
 # suppression is justified where it is made (.clang-tidy, or an inline
 # "cppcheck-suppress" comment next to the line).
 #   static_analysis.sh [build dir]   (the compile database is made there)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build-static}"
-folders=(src dmcos emulator tools)
+folders=(src dmcos emulator tools pkcs11)
 
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORV_BUILD_TESTS=OFF \
   -DNORV_BUILD_BENCH=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
@@ -38,6 +38,7 @@ cppcheck_status=0
 (cd "$root" && cppcheck --std=c++20 --language=c++ --quiet --inline-suppr --error-exitcode=1 \
    --enable=warning,performance,portability \
    -I include -I src -I dmcos/include -I dmcos -I emulator/include -I emulator/src -I tools \
+   -I pkcs11 \
    --suppress=missingIncludeSystem --suppress=syntaxError:tools/vcard/atr.h \
    "${folders[@]}") || cppcheck_status=1
 if [[ $cppcheck_status -eq 0 ]]; then echo "cppcheck: no findings"; else status=1; fi
