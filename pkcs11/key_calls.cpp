@@ -18,7 +18,7 @@ CK_RV generateOnToken(Module& module, const KeyPairRequest& request, int& slot) 
   TokenLock lock(module.tokenMutex());
   if (const CK_RV rv = module.login.ensureUserOnToken(lock); rv != CKR_OK) return rv;
   if (const std::int32_t rv = generateKeyPair(lock, slot); rv != NORV_DAL_OK)
-    return slot >= kKeySlots ? CKR_DEVICE_MEMORY : deviceFailure(rv);
+    return keyPairFailure(rv, slot);
   if (const CK_RV rv = module.objects.readKeySlots(lock); rv != CKR_OK) return rv;
   const SlotKey* key = module.objects.slotKey(slot);
   if (key == nullptr) return CKR_DEVICE_ERROR;

@@ -43,7 +43,7 @@ CK_RV importPrivateKey(Module& module, Session& session, const Template& tmpl,
   if (const CK_RV rv = module.login.ensureUserOnToken(lock); rv != CKR_OK) return rv;
   int slot = kKeySlots;
   if (const std::int32_t rv = importKeyPair(lock, key, slot); rv != NORV_DAL_OK)
-    return slot >= kKeySlots ? CKR_DEVICE_MEMORY : deviceFailure(rv);
+    return keyPairFailure(rv, slot);
   if (const CK_RV rv = module.objects.readKeySlots(lock); rv != CKR_OK) return rv;
   const SlotKey* stored = module.objects.slotKey(slot);
   if (stored == nullptr || stored->modulus != key.modulus) return CKR_DEVICE_ERROR;

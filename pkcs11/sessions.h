@@ -1,6 +1,8 @@
 // The application's sessions and the operations running in each.
 #pragma once
 
+#include <openssl/crypto.h>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -11,6 +13,11 @@ namespace p11 {
 
 // A sign, verify, encrypt or decrypt operation with one key.
 struct KeyOperation {
+  KeyOperation() = default;
+  KeyOperation(const KeyOperation&) = delete;
+  KeyOperation& operator=(const KeyOperation&) = delete;
+  ~KeyOperation() { OPENSSL_cleanse(collected.data(), collected.size()); }  // may be plaintext
+
   KeyMechanism mechanism;
   CK_OBJECT_HANDLE key = 0;
   int slot = -1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dal_results.h"
 #include "norv_dal_tkp30.h"
 
 namespace p11 {
@@ -46,6 +47,11 @@ std::int32_t importKeyPair(const TokenLock&, const CrtKey& key, int& slot) {
       key.exponent2.data(), key.coefficient.data(), &pub, &priv);
   slot = pub - kPublicKeyFileBase;
   return rv;
+}
+
+CK_RV keyPairFailure(std::int32_t result, int slot) {
+  if (result == NORV_DAL_ERR_CREATE_FILE && slot >= kKeySlots) return CKR_DEVICE_MEMORY;
+  return deviceFailure(result);
 }
 
 std::int32_t drawRandom(const TokenLock&, std::span<std::uint8_t> out) {

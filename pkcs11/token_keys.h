@@ -35,6 +35,10 @@ struct CrtKey {
 
 std::int32_t importKeyPair(const TokenLock&, const CrtKey& key, int& slot);
 
+// A failed generation or import: the token refused the slot after its
+// last one (all four are in use; a slot is never freed), or another error.
+CK_RV keyPairFailure(std::int32_t result, int slot);
+
 // Any number of bytes, in pieces of one card response.
 std::int32_t drawRandom(const TokenLock&, std::span<std::uint8_t> out);
 
