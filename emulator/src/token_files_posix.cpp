@@ -1,9 +1,10 @@
-// A token's files on Linux: flock() on the lock file, a shared mmap of it,
-// and the image replaced by rename() after fsync(), then fsync() of the
+// A token's files on Linux, all reached through the descriptor of their
+// directory: flock() on the lock file and pread()/pwrite() of the shared
+// state in it, the image read whole, the next image created exclusively,
+// fsync()ed and put in place by renameat(), then fsync() of the
 // directory. The boot is named by the kernel's boot id.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -17,14 +18,62 @@
 namespace tkp30emu {
 namespace {
 
+// Never follow a planted link, never wait on a planted FIFO.
+constexpr int kSafeOpen = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+constexpr mode_t kOwnerOnly = 0600;
+
 std::string sysError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
+}
+
+// Why opening `path` failed, in words a user can act on.
+std::string openError(const std::string& what, const std::string& path) {
+  if (errno == ELOOP) return what + " " + path + ": is a symbolic link, which is not followed";
+  return sysError(what, path);
 }
 
 std::string directoryOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Empty when the open file is one the token may trust: a regular file of
+// the effective user that nobody else can read or write, under one name.
+std::string distrust(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (st.st_uid != ::geteuid()) return "owned by another user";
+  if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+    return "open to group or others (the token's files must be mode 600)";
+  if (st.st_nlink != 1) return "has other hard links";
+  return {};
+}
+
+// Opens `name` in the directory and checks it; -1 with `error` set when it
+// is missing (`absent` then true), cannot be opened or is not to be
+// trusted.
+int openTrusted(int dirFd, const std::string& name, int flags, const std::string& what,
+                const std::string& path, std::string& error, bool& absent) {
+  const int fd = ::openat(dirFd, name.c_str(), flags | kSafeOpen, kOwnerOnly);
+  absent = fd < 0 && errno == ENOENT;
+  if (fd < 0) {
+    error = openError(what, path);
+    return -1;
+  }
+  if (std::string why = distrust(fd); !why.empty()) {
+    ::close(fd);
+    error = what + " " + path + ": " + why;
+    return -1;
+  }
+  return fd;
 }
 
 bool writeAll(int fd, const Bytes& data) {
@@ -55,7 +104,6 @@ bool readAll(int fd, Bytes& data) {
 struct TokenFiles::Native {
   Native() = default;
   ~Native() {
-    if (shared) munmap(shared, sharedBytes);
     if (lockFd >= 0) ::close(lockFd);
     if (dirFd >= 0) ::close(dirFd);
   }
@@ -63,48 +111,40 @@ struct TokenFiles::Native {
   Native& operator=(const Native&) = delete;
 
   std::string path;
-  std::string next;  // the next image while it is being written
+  std::string name;      // of the image in its directory
+  std::string nextName;  // of the next image while it is being written
   int lockFd = -1;
   int dirFd = -1;
-  void* shared = nullptr;
-  std::size_t sharedBytes = 0;
 };
 
 TokenFiles::TokenFiles() : native_(std::make_unique<Native>()) {}
 TokenFiles::~TokenFiles() = default;
 
-void* TokenFiles::shared() const { return native_->shared; }
-
-bool TokenFiles::open(const std::string& imagePath, std::size_t sharedBytes,
-                      std::string& error) {
+bool TokenFiles::open(const std::string& imagePath, std::size_t sharedBytes, std::string& error) {
   Native& n = *native_;
   n.path = imagePath;
-  n.next = imagePath + ".tmp";
-  const std::string lockPath = imagePath + ".lock";
-  n.lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (n.lockFd < 0) {
-    error = sysError("cannot open the token lock", lockPath);
-    return false;
-  }
+  n.name = nameOf(imagePath);
+  n.nextName = n.name + ".tmp";
   const std::string dir = directoryOf(imagePath);
   n.dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (n.dirFd < 0) {
     error = sysError("cannot open the directory", dir);
     return false;
   }
+  const std::string lockPath = imagePath + ".lock";
+  bool absent = false;
+  n.lockFd = openTrusted(n.dirFd, n.name + ".lock", O_RDWR | O_CREAT, "token lock", lockPath, error,
+                         absent);
+  if (n.lockFd < 0) return false;
   struct stat st {};
   if (fstat(n.lockFd, &st) != 0 || (static_cast<std::size_t>(st.st_size) < sharedBytes &&
                                     ftruncate(n.lockFd, static_cast<off_t>(sharedBytes)) != 0)) {
     error = sysError("cannot size the token lock", lockPath);
     return false;
   }
-  void* m = mmap(nullptr, sharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED, n.lockFd, 0);
-  if (m == MAP_FAILED) {
-    error = sysError("cannot map the shared token state", lockPath);
-    return false;
-  }
-  n.shared = m;
-  n.sharedBytes = sharedBytes;
+  // Reserves the blocks now where the file system can, so that writing the
+  // state back never needs space that a full disk no longer has.
+  static_cast<void>(posix_fallocate(n.lockFd, 0, static_cast<off_t>(sharedBytes)));
   return true;
 }
 
@@ -115,43 +155,71 @@ void TokenFiles::lock() {
 
 void TokenFiles::unlock() { flock(native_->lockFd, LOCK_UN); }
 
+bool TokenFiles::readShared(void* into, std::size_t bytes) {
+  auto* at = static_cast<std::uint8_t*>(into);
+  std::size_t done = 0;
+  while (done < bytes) {
+    const ssize_t n = ::pread(native_->lockFd, at + done, bytes - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // cut short (or unreadable): the state is lost
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool TokenFiles::writeShared(const void* from, std::size_t bytes) {
+  const auto* at = static_cast<const std::uint8_t*>(from);
+  std::size_t done = 0;
+  while (done < bytes) {
+    const ssize_t n = ::pwrite(native_->lockFd, at + done, bytes - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 bool TokenFiles::readImage(Bytes& image, bool& missing, std::string& error) {
-  const std::string& path = native_->path;
-  missing = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const Native& n = *native_;
+  const int fd = openTrusted(n.dirFd, n.name, O_RDONLY, "token image", n.path, error, missing);
   if (fd < 0) {
-    if (errno == ENOENT) {
-      missing = true;
-      return true;
-    }
-    error = sysError("cannot open the token image", path);
-    return false;
+    if (missing) error.clear();  // a blank token
+    return missing;
   }
   const bool readOk = readAll(fd, image);
   ::close(fd);
-  if (!readOk) error = sysError("cannot read the token image", path);
+  if (!readOk) error = sysError("cannot read the token image", n.path);
   return readOk;
 }
 
+// The next image is always a new file of ours: whatever stands at its name
+// (a leftover of a crash, or something planted) is removed first, and the
+// exclusive create fails rather than write through anything put back.
 bool TokenFiles::writeNext(const Bytes& image, std::string& error) {
-  const std::string& next = native_->next;
-  const int fd = ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const Native& n = *native_;
+  const std::string next = n.path + ".tmp";
+  if (::unlinkat(n.dirFd, n.nextName.c_str(), 0) != 0 && errno != ENOENT) {
+    error = sysError("cannot remove", next);
+    return false;
+  }
+  const int fd =
+      ::openat(n.dirFd, n.nextName.c_str(), O_WRONLY | O_CREAT | O_EXCL | kSafeOpen, kOwnerOnly);
   if (fd < 0) {
     error = sysError("cannot create", next);
     return false;
   }
-  const bool written = fchmod(fd, 0600) == 0 && writeAll(fd, image) && fsync(fd) == 0;
+  const bool written = fchmod(fd, kOwnerOnly) == 0 && writeAll(fd, image) && fsync(fd) == 0;
   if (!written) error = sysError("cannot write", next);
   ::close(fd);
-  if (!written) ::unlink(next.c_str());
+  if (!written) ::unlinkat(n.dirFd, n.nextName.c_str(), 0);
   return written;
 }
 
 bool TokenFiles::replaceWithNext(std::string& error) {
   const Native& n = *native_;
-  if (::rename(n.next.c_str(), n.path.c_str()) != 0) {
+  if (::renameat(n.dirFd, n.nextName.c_str(), n.dirFd, n.name.c_str()) != 0) {
     error = sysError("cannot replace", n.path);
-    ::unlink(n.next.c_str());
+    ::unlinkat(n.dirFd, n.nextName.c_str(), 0);
     return false;
   }
   if (fsync(n.dirFd) != 0) {

@@ -13,27 +13,35 @@ constexpr std::uint64_t kSharedMagic = 0x544B503330564F4CULL;  // "TKP30VOL"
 
 bool TokenStore::open(const std::string& imagePath, std::string& error) {
   path_ = imagePath;
-  if (!files_.open(imagePath, sizeof(SharedState), error)) return false;
-  shm_ = static_cast<SharedState*>(files_.shared());
-  return true;
+  return files_.open(imagePath, sizeof(SharedState), error);
 }
 
 void TokenStore::lock() {
   files_.lock();
+  if (!files_.readShared(&state_, sizeof state_))
+    std::memset(static_cast<void*>(&state_), 0, sizeof state_);
   const BootId& boot = bootId();
-  if (shm_->magic == kSharedMagic && std::memcmp(shm_->boot, boot.bytes, sizeof boot.bytes) == 0)
+  if (state_.magic == kSharedMagic && std::memcmp(state_.boot, boot.bytes, sizeof boot.bytes) == 0)
     return;
-  // First use since the machine booted: the token powers up.
-  std::memset(static_cast<void*>(shm_), 0, sizeof(SharedState));
+  // First use since the machine booted (or the state was lost): the token
+  // powers up.
+  std::memset(static_cast<void*>(&state_), 0, sizeof state_);
   // The epoch only tells this power-up from an earlier one; should the
   // generator fail, the generation counter still does that alone.
-  static_cast<void>(crypto::randomBytes(reinterpret_cast<std::uint8_t*>(&shm_->epoch),
-                                        sizeof shm_->epoch));
-  std::memcpy(shm_->boot, boot.bytes, sizeof boot.bytes);
-  shm_->magic = kSharedMagic;
+  static_cast<void>(
+      crypto::randomBytes(reinterpret_cast<std::uint8_t*>(&state_.epoch), sizeof state_.epoch));
+  std::memcpy(state_.boot, boot.bytes, sizeof boot.bytes);
+  state_.magic = kSharedMagic;
 }
 
-void TokenStore::unlock() { files_.unlock(); }
+// A state that cannot be written back is lost for the other processes,
+// which then see the state they saw before; the image is unaffected.
+void TokenStore::unlock() {
+  storeShared();
+  files_.unlock();
+}
+
+bool TokenStore::storeShared() { return files_.writeShared(&state_, sizeof state_); }
 
 bool TokenStore::load(Persistent& p, std::string& error) {
   Bytes image;
@@ -55,7 +63,12 @@ bool TokenStore::commit(const Persistent& p, std::string& error) {
   if (!files_.writeNext(encodeImage(p), error)) return false;
   // Every other process reloads from now on, even if this one dies before
   // the replace (it then finds the old image, which is still the truth).
-  ++shm_->generation;
+  ++state_.generation;
+  if (!storeShared()) {
+    --state_.generation;
+    error = "cannot write the shared state of " + path_;
+    return false;
+  }
   return files_.replaceWithNext(error);
 }
 

@@ -52,6 +52,8 @@ TEST(EmulatorBackend, DamagedImageKeepsTheSlotClosed) {
   ASSERT_FALSE(dir.path.empty());
   const std::string img = dir.path + "/token.img";
   std::ofstream(img) << "not a token image, just some bytes that are long enough to matter";
+  namespace fs = std::filesystem;
+  fs::permissions(img, fs::perms::owner_read | fs::perms::owner_write);  // only the content is wrong
   auto backend = dmcos::makeEmulatorBackend(img);
   ASSERT_NE(backend, nullptr);
   std::string why;

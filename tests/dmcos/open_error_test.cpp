@@ -41,6 +41,7 @@ class OpenErrorTest : public ::testing::Test {
 TEST_F(OpenErrorTest, EachSlotSaysWhyItDidNotOpen) {
   const std::string damaged = dir_ + "/damaged.img";
   std::ofstream(damaged) << "not a token image at all, just bytes";
+  fs::permissions(damaged, fs::perms::owner_read | fs::perms::owner_write);
   fs::create_directory(dir_ + "/folder.img");
   const std::string config = ";usb:1;emu:;emu:" + dir_ + "/no/such/token.img;emu:" + damaged +
                              ";emu:" + dir_ + "/folder.img";
