@@ -25,6 +25,7 @@ inline constexpr std::uint8_t kInsPrivateOperation = 0x72;
 inline constexpr std::uint8_t kInsImportComponent = 0x76;
 inline constexpr std::uint8_t kInsGetResponse = 0xC0;
 inline constexpr std::uint8_t kInsSsf33LoadKey = 0xC2;
+inline constexpr std::uint8_t kInsSsf33CipherBlock = 0xC4;
 inline constexpr std::uint8_t kInsWriteKey = 0xD4;
 
 }  // namespace dmcos::apdu

@@ -24,6 +24,7 @@ constexpr SecretCommand kSecretCommands[] = {
     {apdu::kClaProprietary, apdu::kInsWriteKey},
     {apdu::kClaProprietary, apdu::kInsImportComponent},
     {apdu::kClaProprietary, apdu::kInsSsf33LoadKey},
+    {apdu::kClaProprietary, apdu::kInsSsf33CipherBlock},  // plaintext in one direction
 };
 
 void appendHex(std::string& out, std::span<const std::uint8_t> bytes) {
@@ -49,7 +50,7 @@ bool commandCarriesSecret(std::span<const std::uint8_t> command) {
 
 bool responseCarriesSecret(std::span<const std::uint8_t> command) {
   return command.size() >= 2 && command[0] == apdu::kClaProprietary &&
-         command[1] == apdu::kInsPrivateOperation;
+         (command[1] == apdu::kInsPrivateOperation || command[1] == apdu::kInsSsf33CipherBlock);
 }
 
 std::string formatCommand(int slot, std::span<const std::uint8_t> command) {

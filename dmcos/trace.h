@@ -12,10 +12,12 @@ namespace dmcos {
 inline constexpr char kTraceVariable[] = "TKP30_TRACE";
 
 // True when the command's data carry secrets: VERIFY, CHANGE PIN, the PIN
-// reload, WRITE KEY, IMPORT RSA KEY COMPONENT, SSF33 LOAD KEY.
+// reload, WRITE KEY, IMPORT RSA KEY COMPONENT, SSF33 LOAD KEY, and SSF33
+// CIPHER BLOCK (whose data are plaintext when encrypting).
 bool commandCarriesSecret(std::span<const std::uint8_t> command);
 // True when the response data of the command may be secret (the RSA
-// private operation's result, and what GET RESPONSE fetches for it).
+// private operation's result, SSF33 CIPHER BLOCK's output, plaintext when
+// decrypting; and what GET RESPONSE fetches for them).
 bool responseCarriesSecret(std::span<const std::uint8_t> command);
 
 // The text of a trace line (without the line end).

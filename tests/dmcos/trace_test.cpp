@@ -27,6 +27,7 @@ TEST(Trace, SecretsAreMasked) {
       {0x80, 0xD4, 0x00, 0x00, 0x03, 0x10, 0x03, 0x00},                  // WRITE KEY
       {0x80, 0x76, 0x00, 0x03, 0x02, 0xAB, 0xCD},                        // IMPORT RSA
       {0x80, 0xC2, 0x40, 0x08, 0x02, 0x55, 0x66},                        // SSF33 LOAD KEY
+      {0x80, 0xC4, 0x00, 0x00, 0x02, 0x31, 0x32, 0x10},                  // SSF33 CIPHER BLOCK
   };
   for (const Bytes& c : secret) {
     const std::string line = dmcos::formatCommand(1, c);
@@ -37,6 +38,7 @@ TEST(Trace, SecretsAreMasked) {
   EXPECT_EQ(dmcos::formatCommand(1, secret[0]), "slot 1 > 00 20 11 00 04 [4 bytes masked]");
   EXPECT_FALSE(dmcos::commandCarriesSecret(Bytes{0x00, 0x84, 0x00, 0x00, 0x08}));
   EXPECT_TRUE(dmcos::responseCarriesSecret(Bytes{0x80, 0x72, 0x20, 0x08, 0x80}));
+  EXPECT_TRUE(dmcos::responseCarriesSecret(Bytes{0x80, 0xC4, 0x00, 0x00, 0x10}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -139,8 +140,15 @@ TEST_P(Ssf33E2eTest, EveryBlockIsOneCommandPlusGetResponseUnderT0) {
   EXPECT_EQ(n, 48u);
   std::ifstream lines(trace);
   int commands = 0;
-  for (std::string line; std::getline(lines, line);)
+  char firstOut[16];
+  std::snprintf(firstOut, sizeof firstOut, " %02X %02X %02X", out[0], out[1], out[2]);
+  for (std::string line; std::getline(lines, line);) {
     if (line.find(" > ") != std::string::npos) ++commands;
+    // Neither the plaintext nor the token's output appears: the data of
+    // each block, and of the GET RESPONSE that fetches its result, are masked.
+    EXPECT_EQ(line.find(" 09 09 09"), std::string::npos) << line;
+    EXPECT_EQ(line.find(firstOut), std::string::npos) << line;
+  }
   const int perBlock = t0() ? 2 : 1;
   EXPECT_EQ(commands, 3 * perBlock + 1);  // three blocks, then END
 }
