@@ -1,6 +1,8 @@
 // The diagnostic log's line formats and file handling.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -77,6 +79,31 @@ TEST_F(Log, PlantedSymbolicLinkIsNotFollowed) {
   fs::create_symlink(target, path_);
   dal::DalLog(path_.c_str(), "s", 1, "x");
   EXPECT_EQ(readAll(target), "keep");
+}
+
+// A FIFO at the log's path neither holds the call up (with or without a
+// reader) nor gets a line; nor does a file with another hard link.
+TEST_F(Log, OnlyAPlainFileUnderOneNameIsAppendedTo) {
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::alarm(10);  // a call that hangs fails the test
+    dal::DalLog(path_.c_str(), "s", 1, "x");
+    const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+    dal::DalLog(path_.c_str(), "s", 2, "y");
+    char byte = 0;
+    ::_exit(::read(reader, &byte, 1) > 0 ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_EQ(::unlink(path_.c_str()), 0);
+
+  const fs::path other = dir_ / "other";
+  { std::ofstream(other) << "keep"; }
+  ASSERT_EQ(::link(other.c_str(), path_.c_str()), 0);
+  dal::DalLog(path_.c_str(), "s", 1, "x");
+  EXPECT_EQ(readAll(other), "keep");
 }
 
 TEST_F(Log, LibraryLinesNameTheirSourceRelativeToTheProject) {
