@@ -48,23 +48,38 @@ Bytes message(std::initializer_list<std::uint8_t> bytes) { return Bytes(bytes); 
 
 TEST(VpcdAnswer, ControlCodesAndCommands) {
   RecordingCard card;
-  const auto atr = vcard::answer(card, message({0x04}));
+  vcard::DriverSession session(card);
+  const auto atr = session.answer(message({0x04}));
   ASSERT_TRUE(atr.has_value());
   EXPECT_EQ(*atr, Bytes(vcard::kAtr.begin(), vcard::kAtr.end()));
 
   for (const std::uint8_t code : {std::uint8_t{0x00}, std::uint8_t{0x01}, std::uint8_t{0x02}})
-    EXPECT_FALSE(vcard::answer(card, message({code})));
+    EXPECT_FALSE(session.answer(message({code})));
   EXPECT_EQ(card.powerCycles, 3);
 
-  EXPECT_FALSE(vcard::answer(card, message({0x03})));  // unknown control: ignored
-  EXPECT_FALSE(vcard::answer(card, Bytes{}));
+  EXPECT_FALSE(session.answer(message({0x03})));  // unknown control: ignored
+  EXPECT_FALSE(session.answer(Bytes{}));
   EXPECT_EQ(card.powerCycles, 3);
   EXPECT_TRUE(card.commands.empty());
 
   const Bytes apdu = {0x00, 0x84, 0x00, 0x00, 0x08};
-  EXPECT_EQ(vcard::answer(card, apdu), message({0x61, 0x08}));
+  EXPECT_EQ(session.answer(apdu), message({0x61, 0x08}));
   ASSERT_EQ(card.commands.size(), 1u);
   EXPECT_EQ(card.commands[0], apdu);
+}
+
+// Commands reach the card only inside a power-up the driver made; before
+// it, and after a power-off, they get an empty answer.
+TEST(VpcdAnswer, CommandsOnlyWhilePowered) {
+  RecordingCard card;
+  vcard::DriverSession session(card);
+  const Bytes apdu = {0x00, 0x84, 0x00, 0x00, 0x08};
+  EXPECT_EQ(session.answer(apdu), Bytes{});
+  EXPECT_FALSE(session.answer(message({0x01})));
+  EXPECT_EQ(session.answer(apdu), message({0x61, 0x08}));
+  EXPECT_FALSE(session.answer(message({0x00})));
+  EXPECT_EQ(session.answer(apdu), Bytes{});
+  EXPECT_EQ(card.commands.size(), 1u);
 }
 
 TEST(VpcdAnswer, AtrChecksumAndProtocols) {

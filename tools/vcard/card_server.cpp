@@ -22,8 +22,9 @@ void serveCard(VirtualCard& card, const Endpoint& endpoint, StopSignal& stop) {
 }
 
 void serveLink(VirtualCard& card, VpcdLink& link, StopSignal& stop) {
+  DriverSession session(card);
   while (auto message = link.receive(stop)) {
-    const auto reply = answer(card, *message);
+    const auto reply = session.answer(*message);
     if (reply && !link.send(*reply)) return;
   }
 }

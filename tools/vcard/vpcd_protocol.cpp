@@ -4,14 +4,20 @@
 
 namespace vcard {
 
-std::optional<Bytes> answer(VirtualCard& card, std::span<const std::uint8_t> message) {
-  if (message.size() > 1) return card.transmit(message);
+std::optional<Bytes> DriverSession::answer(std::span<const std::uint8_t> message) {
+  if (message.size() > 1) return powered_ ? card_.transmit(message) : Bytes{};
   if (message.size() < 1) return std::nullopt;
   switch (static_cast<Control>(message[0])) {
     case Control::Atr: return Bytes(kAtr.begin(), kAtr.end());
     case Control::PowerOff:
+      card_.powerCycle();
+      powered_ = false;
+      break;
     case Control::PowerOn:
-    case Control::Reset: card.powerCycle(); break;
+    case Control::Reset:
+      card_.powerCycle();
+      powered_ = true;
+      break;
   }
   return std::nullopt;
 }

@@ -21,9 +21,25 @@ inline constexpr std::size_t kMaxMessage = 0xFFFF;
 
 enum class Control : std::uint8_t { PowerOff = 0x00, PowerOn = 0x01, Reset = 0x02, Atr = 0x04 };
 
-// What the card sends back for one message from the driver: the ATR, the
-// response APDU, or nothing (power and reset controls, unknown codes).
-std::optional<Bytes> answer(VirtualCard& card, std::span<const std::uint8_t> message);
+// The card as one connection to the driver sees it: unpowered until the
+// driver powers it on (or resets it). Every power change loses the card's
+// volatile state, so a command reaches the card only inside a power-up
+// that the driver made: nothing that merely connects to the card's port
+// can use a session left logged in.
+class DriverSession {
+ public:
+  explicit DriverSession(VirtualCard& card) : card_(card) {}
+
+  // What the card sends back for one message from the driver: the ATR,
+  // the response APDU, an empty message for a command while unpowered
+  // (the driver then reports that the card did not answer), or nothing
+  // (power and reset controls, unknown codes).
+  std::optional<Bytes> answer(std::span<const std::uint8_t> message);
+
+ private:
+  VirtualCard& card_;
+  bool powered_ = false;
+};
 
 // The message with its length prefix, ready for one send; empty when the
 // payload does not fit a length prefix.
