@@ -31,6 +31,9 @@ class Backend {
   // secret: paths, reader names and system reasons only).
   virtual bool open(std::string& why) = 0;
   virtual void close() = 0;
+  // In a child made by fork(), instead of close(): lets go of what the
+  // parent opened without touching it, since the parent still uses it.
+  virtual void forsake() = 0;
   // False when the command could not be carried to the card at all.
   virtual bool transmit(std::span<const std::uint8_t> command, Reply& reply) = 0;
 };

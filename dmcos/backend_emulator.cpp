@@ -33,6 +33,9 @@ class EmulatorBackend final : public Backend {
   }
 
   void close() override { token_.reset(); }
+  // Closing this process's copies of the token's descriptors leaves the
+  // parent's (and the lock it may hold) as they are.
+  void forsake() override { token_.reset(); }
 
   bool transmit(std::span<const std::uint8_t> command, Reply& reply) override {
     if (!token_) return false;

@@ -35,6 +35,10 @@ class PcscBackend final : public Backend {
   }
 
   void close() override { link_.reset(); }
+  // The parent's context and connection talk to pcscd over the parent's
+  // socket: releasing them here would end them for the parent. The child
+  // keeps the small record unfreed instead.
+  void forsake() override { static_cast<void>(link_.release()); }
 
   bool transmit(std::span<const std::uint8_t> command, Reply& reply) override {
     if (!link_) return false;

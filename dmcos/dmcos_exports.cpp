@@ -6,6 +6,7 @@
 #include "copy_text.h"
 #include "dmcos.h"
 #include "open_errors.h"
+#include "process_id.h"
 #include "slot_table.h"
 #include "trace.h"
 
@@ -13,7 +14,11 @@ namespace dmcos {
 namespace {
 
 bool openSlot(Slot& slot, std::string& why) {
-  if (!slot.backend) slot.backend = makeBackend(slot.entry);
+  slot.dropInherited();
+  if (!slot.backend) {
+    slot.backend = makeBackend(slot.entry);
+    slot.owner = currentProcess();
+  }
   if (!slot.backend) {
     why = "this device library has no backend for the slot's scheme";
     return false;
@@ -90,6 +95,7 @@ extern "C" DMCOS_API int Close_UK(int slot) {
     auto s = SlotTable::instance().slot(slot);
     if (!s) return 0;
     std::lock_guard lock(s->mutex);
+    s->dropInherited();
     if (s->backend) s->backend->close();
     s->open = false;
     return 1;
@@ -105,7 +111,8 @@ extern "C" DMCOS_API int APDU_UK(int slot, const unsigned char* cmd, int cmdLen,
     auto s = SlotTable::instance().slot(slot);
     if (!s) return 0;
     std::lock_guard lock(s->mutex);
-    if (!s->open || !s->backend) return 0;
+    // A slot the parent of a fork() opened is not open in this process.
+    if (!s->open || !s->ownBackend()) return 0;
     const std::span<const std::uint8_t> command(cmd, static_cast<std::size_t>(cmdLen));
     const bool tracing = dmcos::traceEnabled();
     if (tracing) dmcos::traceLine(dmcos::formatCommand(slot, command));

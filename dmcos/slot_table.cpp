@@ -2,7 +2,23 @@
 
 #include <cstdlib>
 
+#include "process_id.h"
+
 namespace dmcos {
+
+// A child that exits runs this for the slots it inherited: the parent's
+// backends are forsaken, never closed.
+Slot::~Slot() { dropInherited(); }
+
+bool Slot::ownBackend() const { return backend && owner == currentProcess(); }
+
+void Slot::dropInherited() {
+  if (!backend || owner == currentProcess()) return;
+  backend->forsake();
+  backend.reset();
+  open = false;
+  lastResponseSecret = false;
+}
 
 SlotTable& SlotTable::instance() {
   static SlotTable table;

@@ -13,9 +13,22 @@
 namespace dmcos {
 
 struct Slot {
+  Slot() = default;
+  ~Slot();
+  Slot(const Slot&) = delete;
+  Slot& operator=(const Slot&) = delete;
+
+  // True when the backend was opened by this process, not inherited from
+  // the parent of a fork().
+  bool ownBackend() const;
+  // Drops a backend inherited from the parent of a fork() (forsaking it),
+  // so that the next open of this process opens afresh.
+  void dropInherited();
+
   std::mutex mutex;  // one command at a time per slot
   SlotEntry entry;
   std::unique_ptr<Backend> backend;
+  unsigned long owner = 0;  // the process that made the backend
   bool open = false;
   bool lastResponseSecret = false;  // masks the GET RESPONSE that follows
 };

@@ -9,6 +9,7 @@
 
 #include "backend.h"
 #include "dmcos.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -107,6 +108,28 @@ TEST(EmulatorBackend, PowerCycleThroughTheDeviceLibraryLosesTheSession) {
   EXPECT_EQ(PowerCycleEmu_UK(nullptr, reason, sizeof reason), 0);
   EXPECT_STREQ(reason, "no token image named");
   EXPECT_EQ(PowerCycleEmu_UK("", nullptr, 0), 0);
+}
+
+// After fork(), the child's first use of a slot its parent opened does not
+// reach the parent's token: the device library notices the new process,
+// and the child's own open opens afresh. The child's exit (destructors
+// run) leaves the parent's slot working.
+TEST(EmulatorBackend, AForkedChildOpensAfreshAndLeavesTheParentsSlotAlone) {
+  Dir dir;
+  ASSERT_FALSE(dir.path.empty());
+  ::setenv("TKP30_SLOTS", ("emu:" + dir.path + "/token.img").c_str(), 1);
+  const std::vector<std::uint8_t> challenge = {0x00, 0x84, 0x00, 0x00, 0x08};
+  ASSERT_NE(Open_UK(1), 0);
+  ASSERT_EQ(sendToSlot1(challenge), 0x9000);
+  EXPECT_EQ(testproc::reap(testproc::spawn([&] {
+              if (sendToSlot1(challenge) != -1) return 1;  // not open in this process
+              if (Open_UK(1) == 0 || sendToSlot1(challenge) != 0x9000) return 2;
+              std::exit(0);
+            })),
+            0);
+  EXPECT_EQ(sendToSlot1(challenge), 0x9000);
+  Close_UK(1);
+  ::unsetenv("TKP30_SLOTS");
 }
 
 }  // namespace

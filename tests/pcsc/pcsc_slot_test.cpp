@@ -1,6 +1,8 @@
 // The device library's PC/SC slots against real pcscd, with tkp30-vcard
 // cards inserted in and pulled from vpcd's virtual readers.
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -117,6 +119,30 @@ TEST_F(PcscSlotTest, ThreadsShareSlotsSafely) {
   }
   for (std::thread& thread : threads) thread.join();
   for (const int count : failures) EXPECT_EQ(count, 0);
+}
+
+// A forked child never talks over its parent's PC/SC connection: its first
+// command is not carried, its own open connects afresh, and its exit
+// (destructors run) leaves the parent's connection working.
+TEST_F(PcscSlotTest, AForkedChildConnectsAfreshAndLeavesTheParentsConnection) {
+  VcardProcess card(kFirstReader, imagePath());
+  ASSERT_TRUE(waitForCard(kFirstReader, true));
+  useSlots(std::string("pcsc:") + kFirstReader.name);
+  ASSERT_EQ(Open_UK(1), 1);
+  ASSERT_TRUE(send(1, kGetChallenge).carried);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::alarm(30);
+    if (send(1, kGetChallenge).carried) ::_exit(1);
+    if (Open_UK(1) != 1 || send(1, kGetChallenge).data.size() != 8) ::_exit(2);
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const Answer answer = send(1, kGetChallenge);
+  EXPECT_TRUE(answer.carried && answer.data.size() == 8u);
 }
 
 }  // namespace
