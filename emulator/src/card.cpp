@@ -107,8 +107,10 @@ void dispatch(Ctx& c, const Apdu& a, const OneShot& held) {
   if (command == std::end(kCommands)) return void(c.sw(kBadIns));
   if (a.cla != command->cla) return void(c.sw(kBadCla));
   command->run(c, a);
-  // A refused presentation of a PIN clears the security state.
-  if (a.ins == kInsVerify && c.r.sw != kOk && !a.data.empty()) c.v.securityState = kStateNone;
+  // A refused presentation of a PIN clears the security state; one whose
+  // try could not be recorded was never compared and changes nothing.
+  if (a.ins == kInsVerify && c.r.sw != kOk && c.r.sw != kMemoryFailure && !a.data.empty())
+    c.v.securityState = kStateNone;
 }
 
 // T=0: a command that carried data in and has data out answers 61xx and
@@ -147,8 +149,8 @@ bool parse(std::span<const std::uint8_t> raw, Apdu& a) {
 }  // namespace card
 
 CardResult runCommand(Persistent& p, Volatile& v, std::span<const std::uint8_t> raw,
-                      RsaGenerator gen) {
-  card::Ctx c{p, v, gen, {}};
+                      RsaGenerator gen, const Persist& persist) {
+  card::Ctx c{p, v, gen, persist, {}};
   const card::OneShot held = card::takeOneShotState(c);
   card::Apdu a;
   if (!card::parse(raw, a)) {

@@ -29,6 +29,7 @@ struct Ctx {
   Persistent& p;
   Volatile& v;
   RsaGenerator gen;
+  const Persist& persist;
   Response r;
   bool changed = false;
   std::uint8_t challenge[kChallengeBytes] = {};  // the challenge valid for this command
@@ -42,6 +43,13 @@ struct Ctx {
     n = std::min(n, r.data.size());
     std::memcpy(r.data.data(), d, n);
     r.len = n;
+  }
+  // The persistent state durable now, before the command goes on. Without
+  // a hook the caller commits it with the answer.
+  bool persistNow() {
+    if (persist) return persist(p);
+    changed = true;
+    return true;
   }
 };
 

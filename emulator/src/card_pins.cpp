@@ -48,21 +48,28 @@ std::uint16_t triesLeft(const KeyRecord& pin) {
   return static_cast<std::uint16_t>(kTriesLeft | pin.tries);
 }
 
-// A refused PIN presentation: one try less (durably), state cleared.
-void wrongPin(Ctx& c, KeyRecord& pin) {
-  if (pin.tries > 0) {
-    --pin.tries;
-    c.changed = true;
-  }
+// Spends one try of a PIN that has tries left, durably, before the PIN is
+// compared: a comparison whose cost could not be recorded (a full disk)
+// never happens, so it can tell a guesser nothing. False, with the try
+// given back and 6581 answered, when it could not be recorded.
+bool spendTry(Ctx& c, KeyRecord& pin) {
+  --pin.tries;
+  if (c.persistNow()) return true;
+  ++pin.tries;
+  c.sw(kMemoryFailure);
+  return false;
+}
+
+// A refused PIN presentation: its try is spent already; state cleared.
+void wrongPin(Ctx& c, const KeyRecord& pin) {
   c.v.securityState = kStateNone;
   c.sw(triesLeft(pin));
 }
 
+// The try spent for the presentation comes back with all the others.
 void rightPin(Ctx& c, KeyRecord& pin) {
-  if (pin.tries != pin.maxTries) {
-    pin.tries = pin.maxTries;
-    c.changed = true;
-  }
+  pin.tries = pin.maxTries;
+  c.changed = true;
 }
 
 bool pinEquals(const KeyRecord& pin, std::span<const std::uint8_t> given) {
@@ -160,6 +167,7 @@ void verify(Ctx& c, const Apdu& a) {
     c.v.securityState = kStateNone;
     return void(c.sw(kBlocked));
   }
+  if (!spendTry(c, *pin)) return;
   if (!pinEquals(*pin, a.data)) return wrongPin(c, *pin);
   rightPin(c, *pin);
   c.v.securityState = stateForPin(a.p1);
@@ -180,10 +188,10 @@ void changePin(Ctx& c, const Apdu& a) {
   KeyRecord* pin = findPin(c, a.p2);
   if (!pin) return void(c.sw(kKeyNotFound));
   if (pin->tries == 0) return void(c.sw(kBlocked));
+  if (!spendTry(c, *pin)) return;
   if (!pinEquals(*pin, d.subspan(2, oldLen))) return wrongPin(c, *pin);
   pin->value.assign(d.begin() + static_cast<std::ptrdiff_t>(4 + oldLen), d.end());
-  pin->tries = pin->maxTries;
-  c.changed = true;
+  rightPin(c, *pin);
   c.sw(kOk);
 }
 

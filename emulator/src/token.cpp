@@ -82,19 +82,29 @@ class FileToken final : public Token {
   }
 
   // Runs the command; a change of persistent state is committed before
-  // the answer exists. Nothing when the change could not be kept.
+  // the answer exists, and whatever the card must keep before it goes on
+  // (a PIN try spent before the comparison) is committed when it asks.
+  // Nothing when the change could not be kept.
   std::optional<CardResult> runDurably(Volatile& v, std::span<const std::uint8_t> apdu) noexcept {
     try {
-      CardResult res = runCommand(cache_, v, apdu);
-      if (res.persistentChanged) {
-        std::string error;
-        if (!store_.commit(cache_, error)) return std::nullopt;
-        generation_ = store_.shared()->generation;
-      }
+      const Persist persist = [this](const Persistent& p) { return commit(p); };
+      CardResult res = runCommand(cache_, v, apdu, &generateRsa1024, persist);
+      if (res.persistentChanged && !commit(cache_)) return std::nullopt;
       return res;
     } catch (...) {  // allocation failure: answer, never throw
       return std::nullopt;
     }
+  }
+
+  // A commit that fails leaves the cache unknown: it is read afresh.
+  bool commit(const Persistent& p) {
+    std::string error;
+    if (!store_.commit(p, error)) {
+      cacheValid_ = false;
+      return false;
+    }
+    generation_ = store_.shared()->generation;
+    return true;
   }
 
   std::mutex mu_;

@@ -1,6 +1,10 @@
 // PINs, keys, challenges and the secured PIN reload, by raw APDU.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+
+#include "support/child_process.h"
 #include "support/emu_token.h"
 
 using namespace emu_test;
@@ -91,6 +95,30 @@ TEST_F(CardPins, SecuredReloadInstallsThePinWithFullTries) {
   // Without a challenge just before it, the reload cannot be checked.
   EXPECT_EQ(card.sw("84 24 11 00 0C 00 00 00 00 00 00 00 00 00 00 00 00"), 0x6985);
   EXPECT_EQ(card.sw("84 24 11 00 0B 00 00 00 00 00 00 00 00 00 00 00"), 0x6700);
+}
+
+// On a disk that takes no more writes (a file size limit below the image's
+// size, in a child), a PIN is compared only once its try is recorded:
+// right and wrong PINs alike answer 6581, and nothing changes, the
+// security state included.
+TEST_F(CardPins, AFullDiskGivesNoFreeGuesses) {
+  const std::string img = dir.file("token.img");
+  ASSERT_EQ(card.send(verify(0x10, "12345678")).sw, 0x9000);
+  const int rc = testproc::reap(testproc::spawn([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit full{1024, 1024};
+    if (::setrlimit(RLIMIT_FSIZE, &full) != 0) return 9;
+    Card onFullDisk(img);
+    if (onFullDisk.send(verify(0x11, "000000")).sw != 0x6581) return 1;
+    if (onFullDisk.send(verify(0x11, "654321")).sw != 0x6581) return 2;
+    if (onFullDisk.send(change(0x11, "000000", "111111")).sw != 0x6581) return 3;
+    if (onFullDisk.send(change(0x11, "654321", "111111")).sw != 0x6581) return 4;
+    if (onFullDisk.reloadPin(0x11, "222222") != 0x6581) return 5;
+    return onFullDisk.sw("00 20 10 00") == 0x9000 ? 0 : 6;  // the super PIN still verified
+  }));
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(card.sw("00 20 11 00"), 0x63CF);  // no try spent
+  EXPECT_EQ(card.send(verify(0x11, "654321")).sw, 0x9000);  // the PIN unchanged
 }
 
 TEST_F(CardPins, ChallengeIsValidForTheNextCommandOnly) {

@@ -122,10 +122,21 @@ TEST(CrashTest, KilledWritersLeaveTheOldOrTheNewImage) {
     }
     const std::uint8_t onCard = p.keys.at(kPin).tries;
     if (onCard != tries) {
-      const std::uint8_t after = tries > 2 ? static_cast<std::uint8_t>(tries - 1) : kMaxTries;
-      ASSERT_TRUE(inFlight && last.isPin && onCard == after)
+      // Every presentation spends its try before the comparison; the right
+      // one then gives it back with all the others.
+      const bool spent = onCard + 1 == tries;
+      const bool restored = tries <= 2 && onCard == kMaxTries;
+      ASSERT_TRUE(inFlight && last.isPin && (spent || restored))
           << "round " << round << ": tries " << int(onCard) << ", expected " << int(tries);
       tries = onCard;
+    }
+    // A writer killed between the right PIN's spent try and its restore
+    // leaves one try less; after that, the tries are given back here, so
+    // that a run of such kills cannot block the PIN.
+    if (tries < 2) {
+      Card card(img);
+      ASSERT_EQ(card.send(cat({{0x00, 0x20, kPin, 0x00, 0x05}, bytesOf("right")})).sw, 0x9000);
+      tries = kMaxTries;
     }
   }
   EXPECT_GT(killedMidOperation, 0);

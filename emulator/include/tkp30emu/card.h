@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <span>
 #include <string>
@@ -110,9 +111,16 @@ struct CardResult {
   bool persistentChanged = false;  // the caller must commit `p` before answering
 };
 
+// Makes the persistent state durable in the middle of a command; false
+// when it could not be kept. A PIN presentation spends its try this way
+// before the PIN is compared, and answers 6581 (the PIN uncompared,
+// nothing else changed) when the try could not be recorded. Without one,
+// the state lives in memory only and every such write succeeds.
+using Persist = std::function<bool(const Persistent&)>;
+
 // Runs one command APDU. Never throws, for any input.
 CardResult runCommand(Persistent& p, Volatile& v, std::span<const std::uint8_t> apdu,
-                      RsaGenerator gen = &generateRsa1024);
+                      RsaGenerator gen = &generateRsa1024, const Persist& persist = {});
 
 // The token image codec: magic, version, length, SHA-256, payload.
 Bytes encodeImage(const Persistent& p);
