@@ -79,34 +79,33 @@ inline std::string publicPem(const EVP_PKEY* key) {
   return std::string(data, static_cast<std::size_t>(size));
 }
 
-// The raw private-key operation (block ^ d mod n), the reference for the token's.
-inline Bytes privateRaw(EVP_PKEY* key, const Bytes& block) {
+// One unpadded RSA operation with `key`: the private one (block ^ d mod n)
+// or the public one (block ^ e mod n).
+inline Bytes rawOperation(EVP_PKEY* key, const Bytes& block, bool privateKey) {
   std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
       EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr), &EVP_PKEY_CTX_free);
-  require(ctx && EVP_PKEY_decrypt_init(ctx.get()) == 1 &&
-              EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) == 1,
-          "decrypt_init");
+  require(ctx != nullptr, "EVP_PKEY_CTX_new_from_pkey");
+  const int init = privateKey ? EVP_PKEY_decrypt_init(ctx.get()) : EVP_PKEY_encrypt_init(ctx.get());
+  require(init == 1 && EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) == 1,
+          "raw operation init");
   Bytes out(block.size());
   std::size_t outLen = out.size();
-  require(EVP_PKEY_decrypt(ctx.get(), out.data(), &outLen, block.data(), block.size()) == 1,
-          "EVP_PKEY_decrypt");
+  const int rv =
+      privateKey ? EVP_PKEY_decrypt(ctx.get(), out.data(), &outLen, block.data(), block.size())
+                 : EVP_PKEY_encrypt(ctx.get(), out.data(), &outLen, block.data(), block.size());
+  require(rv == 1, "raw operation");
   out.resize(outLen);
   return out;
 }
 
-// The raw public-key operation (block ^ e mod n) on a key object of its own.
+// The raw private-key operation, the reference for the token's.
+inline Bytes privateRaw(EVP_PKEY* key, const Bytes& block) {
+  return rawOperation(key, block, true);
+}
+
+// The raw public-key operation on a key object of its own.
 inline Bytes publicRaw(EVP_PKEY* key, const Bytes& block) {
-  std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
-      EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr), &EVP_PKEY_CTX_free);
-  require(ctx && EVP_PKEY_encrypt_init(ctx.get()) == 1 &&
-              EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) == 1,
-          "encrypt_init");
-  Bytes out(block.size());
-  std::size_t outLen = out.size();
-  require(EVP_PKEY_encrypt(ctx.get(), out.data(), &outLen, block.data(), block.size()) == 1,
-          "EVP_PKEY_encrypt");
-  out.resize(outLen);
-  return out;
+  return rawOperation(key, block, false);
 }
 
 // 00 01, `ffCount` bytes FF, 00, then `data`.
