@@ -6,8 +6,8 @@
 #include <string>
 
 #include "backend.h"
-#include "trace.h"
 #include "tkp30emu/token.h"
+#include "trace.h"
 
 namespace dmcos {
 namespace {

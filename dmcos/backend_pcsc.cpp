@@ -98,9 +98,9 @@ class PcscBackend final : public Backend {
   bool exchange(std::span<const std::uint8_t> command, Reply& reply) {
     std::array<std::uint8_t, std::tuple_size_v<decltype(Reply::data)> + kStatusWordSize> buffer{};
     DWORD received = static_cast<DWORD>(buffer.size());
-    const LONG rv = SCardTransmit(link_->connection.get(), link_->connection.pci(),
-                                  command.data(), static_cast<DWORD>(command.size()), nullptr,
-                                  buffer.data(), &received);
+    const LONG rv =
+        SCardTransmit(link_->connection.get(), link_->connection.pci(), command.data(),
+                      static_cast<DWORD>(command.size()), nullptr, buffer.data(), &received);
     if (rv != SCARD_S_SUCCESS || received < kStatusWordSize || received > buffer.size())
       return false;
     reply.len = received - kStatusWordSize;

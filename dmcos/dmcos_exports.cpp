@@ -41,8 +41,8 @@ int openNumbered(int number) {
   return opened ? 1 : 0;
 }
 
-bool validArguments(const unsigned char* cmd, int cmdLen, const unsigned char* resp,
-                    int respCap, const int* sw) {
+bool validArguments(const unsigned char* cmd, int cmdLen, const unsigned char* resp, int respCap,
+                    const int* sw) {
   return cmd != nullptr && resp != nullptr && sw != nullptr && cmdLen >= 0 &&
          static_cast<std::size_t>(cmdLen) >= apdu::kHeaderLen &&
          static_cast<std::size_t>(cmdLen) <= apdu::kMaxCommand && respCap >= DMCOS_RESPONSE_HEADER;
@@ -123,8 +123,8 @@ extern "C" DMCOS_API int APDU_UK(int slot, const unsigned char* cmd, int cmdLen,
     }
     const bool mask = dmcos::maskResponse(*s, command);
     if (tracing)
-      dmcos::traceLine(dmcos::formatResponse(slot, std::span(reply.data.data(), reply.len),
-                                             reply.sw, mask));
+      dmcos::traceLine(
+          dmcos::formatResponse(slot, std::span(reply.data.data(), reply.len), reply.sw, mask));
     return 1;
   } catch (...) {
     return 0;

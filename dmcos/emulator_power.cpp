@@ -10,8 +10,7 @@
 extern "C" DMCOS_API int PowerCycleEmu_UK(const char* imagePath, char* buf, int cap) {
   try {
     std::string reason = "no token image named";
-    if (imagePath != nullptr && *imagePath != '\0' &&
-        tkp30emu::powerCycleToken(imagePath, reason))
+    if (imagePath != nullptr && *imagePath != '\0' && tkp30emu::powerCycleToken(imagePath, reason))
       return 1;
     if (buf != nullptr) dmcos::copyText(reason, buf, cap);
     return 0;

@@ -8,7 +8,7 @@ PACKAGES=(
   libssl-dev openssl libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   libpcsclite-dev pcscd vsmartcard-vpcd opensc pcsc-tools
   libp11-kit-dev openssh-client gnutls-bin softhsm2
-  gcovr clang-tidy cppcheck
+  gcovr clang-tidy clang-format-14 cppcheck
 )
 
 missing=()

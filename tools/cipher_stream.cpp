@@ -1,5 +1,5 @@
-#include <type_traits>
 #include "cipher_stream.h"
+#include <type_traits>
 
 #include "norv_dal_tkp30.h"
 #include "tool_error.h"
@@ -124,32 +124,22 @@ class FamilyMac final : public MacStream {
 
 bool keyLengthFits(Algorithm algorithm, std::size_t length) {
   switch (algorithm) {
-    case Algorithm::Ssf33:
-      return length == 16;
-    case Algorithm::Des:
-      return length == 8;
-    case Algorithm::TripleDes:
-      return length == 16 || length == 24;
-    case Algorithm::Rc2:
-      return length >= 1 && length <= 128;
-    case Algorithm::Rc4:
-      return length >= 1 && length <= 256;
+    case Algorithm::Ssf33: return length == 16;
+    case Algorithm::Des: return length == 8;
+    case Algorithm::TripleDes: return length == 16 || length == 24;
+    case Algorithm::Rc2: return length >= 1 && length <= 128;
+    case Algorithm::Rc4: return length >= 1 && length <= 256;
   }
   return false;
 }
 
 const char* keyLengthRule(Algorithm algorithm) {
   switch (algorithm) {
-    case Algorithm::Ssf33:
-      return "an SSF33 key is 16 bytes";
-    case Algorithm::Des:
-      return "a DES key is 8 bytes";
-    case Algorithm::TripleDes:
-      return "a triple-DES key is 16 or 24 bytes";
-    case Algorithm::Rc2:
-      return "an RC2 key is 1 to 128 bytes";
-    case Algorithm::Rc4:
-      return "an RC4 key is 1 to 256 bytes";
+    case Algorithm::Ssf33: return "an SSF33 key is 16 bytes";
+    case Algorithm::Des: return "a DES key is 8 bytes";
+    case Algorithm::TripleDes: return "a triple-DES key is 16 or 24 bytes";
+    case Algorithm::Rc2: return "an RC2 key is 1 to 128 bytes";
+    case Algorithm::Rc4: return "an RC4 key is 1 to 256 bytes";
   }
   return "";
 }
@@ -158,12 +148,9 @@ const char* keyLengthRule(Algorithm algorithm) {
 
 std::size_t blockSize(Algorithm algorithm) {
   switch (algorithm) {
-    case Algorithm::Ssf33:
-      return 16;
-    case Algorithm::Rc4:
-      return 1;
-    default:
-      return 8;
+    case Algorithm::Ssf33: return 16;
+    case Algorithm::Rc4: return 1;
+    default: return 8;
   }
 }
 
@@ -187,25 +174,19 @@ std::unique_ptr<CipherStream> openCipher(const CipherChoice& choice, Direction d
     case Algorithm::Des:
     case Algorithm::TripleDes:
       return std::make_unique<FamilyCipher<DesCtx>>(kDes, choice, direction);
-    case Algorithm::Rc2:
-      return std::make_unique<FamilyCipher<Rc2Ctx>>(kRc2, choice, direction);
-    case Algorithm::Rc4:
-      return std::make_unique<FamilyCipher<Rc4Ctx>>(kRc4, choice, direction);
+    case Algorithm::Rc2: return std::make_unique<FamilyCipher<Rc2Ctx>>(kRc2, choice, direction);
+    case Algorithm::Rc4: return std::make_unique<FamilyCipher<Rc4Ctx>>(kRc4, choice, direction);
   }
   throw UsageError("unknown cipher");
 }
 
 std::unique_ptr<MacStream> openMac(const CipherChoice& choice) {
   switch (choice.algorithm) {
-    case Algorithm::Ssf33:
-      return std::make_unique<FamilyMac<SSF33Ctx>>(kSsf33, choice);
+    case Algorithm::Ssf33: return std::make_unique<FamilyMac<SSF33Ctx>>(kSsf33, choice);
     case Algorithm::Des:
-    case Algorithm::TripleDes:
-      return std::make_unique<FamilyMac<DesCtx>>(kDes, choice);
-    case Algorithm::Rc2:
-      return std::make_unique<FamilyMac<Rc2Ctx>>(kRc2, choice);
-    case Algorithm::Rc4:
-      break;
+    case Algorithm::TripleDes: return std::make_unique<FamilyMac<DesCtx>>(kDes, choice);
+    case Algorithm::Rc2: return std::make_unique<FamilyMac<Rc2Ctx>>(kRc2, choice);
+    case Algorithm::Rc4: break;
   }
   throw UsageError("RC4 is a stream cipher and has no MAC");
 }

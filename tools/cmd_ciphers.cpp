@@ -24,10 +24,10 @@ constexpr std::uint64_t kProgressThreshold = 1 << 20;
 // before main.
 const std::map<std::string, Algorithm>& algorithms() {
   static const std::map<std::string, Algorithm> table = {{"ssf33", Algorithm::Ssf33},
-                                                      {"des", Algorithm::Des},
-                                                      {"3des", Algorithm::TripleDes},
-                                                      {"rc2", Algorithm::Rc2},
-                                                      {"rc4", Algorithm::Rc4}};
+                                                         {"des", Algorithm::Des},
+                                                         {"3des", Algorithm::TripleDes},
+                                                         {"rc2", Algorithm::Rc2},
+                                                         {"rc4", Algorithm::Rc4}};
   return table;
 }
 // Built on first use: a table of static storage duration could throw

@@ -18,7 +18,7 @@ namespace {
 // before main.
 const std::map<std::string, std::int32_t>& loginTypes() {
   static const std::map<std::string, std::int32_t> table = {{"user", NORV_DAL_LOGIN_USER},
-                                                         {"super", NORV_DAL_LOGIN_SUPER}};
+                                                            {"super", NORV_DAL_LOGIN_SUPER}};
   return table;
 }
 

@@ -15,8 +15,8 @@ constexpr std::size_t kMinimumPadding = 8;
 
 std::vector<std::uint8_t> sha256DigestInfo(const Sha256& digest) {
   std::vector<std::uint8_t> info(kSha256DigestInfoPrefix.size() + digest.size());
-  const auto rest = std::copy(kSha256DigestInfoPrefix.begin(), kSha256DigestInfoPrefix.end(),
-                              info.begin());
+  const auto rest =
+      std::copy(kSha256DigestInfoPrefix.begin(), kSha256DigestInfoPrefix.end(), info.begin());
   std::copy(digest.begin(), digest.end(), rest);
   return info;
 }

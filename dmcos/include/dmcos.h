@@ -62,8 +62,8 @@ DMCOS_API int PowerCycleEmu_UK(const char *imagePath, char *buf, int cap);
  * resp[2] on and the data length (big-endian) into resp[0..1]. Returns 0,
  * writing nothing, when the command could not be carried, or when the
  * response data would not fit in `respCap` bytes of buffer. */
-DMCOS_API int APDU_UK(int slot, const unsigned char *cmd, int cmdLen,
-                      unsigned char *resp, int respCap, int *sw);
+DMCOS_API int APDU_UK(int slot, const unsigned char *cmd, int cmdLen, unsigned char *resp,
+                      int respCap, int *sw);
 
 #ifdef __cplusplus
 }

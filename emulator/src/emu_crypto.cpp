@@ -64,7 +64,8 @@ void retailMac(const std::uint8_t key[16], const std::uint8_t iv[8], const std::
   std::uint8_t y[8];
   std::memcpy(y, iv, 8);
   for (std::size_t off = 0; off + 8 <= len; off += 8) {
-    for (int j = 0; j < 8; ++j) y[j] = static_cast<std::uint8_t>(y[j] ^ data[off + static_cast<std::size_t>(j)]);
+    for (int j = 0; j < 8; ++j)
+      y[j] = static_cast<std::uint8_t>(y[j] ^ data[off + static_cast<std::size_t>(j)]);
     desBlock(k1, y, y, true);
   }
   desBlock(k2, y, y, false);
@@ -116,9 +117,11 @@ bool rsaCrt(const std::uint8_t crt[kCrtComponents][kRsaHalf], const std::uint8_t
     if (BN_num_bytes(n) > static_cast<int>(kRsaBytes) || BN_cmp(c, n) >= 0) break;
     BN_set_flags(dp, BN_FLG_CONSTTIME);
     BN_set_flags(dq, BN_FLG_CONSTTIME);
-    if (!BN_mod(m1, c, p, ctx.get()) || !BN_mod_exp_mont_consttime(m1, m1, dp, p, ctx.get(), nullptr))
+    if (!BN_mod(m1, c, p, ctx.get()) ||
+        !BN_mod_exp_mont_consttime(m1, m1, dp, p, ctx.get(), nullptr))
       break;
-    if (!BN_mod(m2, c, q, ctx.get()) || !BN_mod_exp_mont_consttime(m2, m2, dq, q, ctx.get(), nullptr))
+    if (!BN_mod(m2, c, q, ctx.get()) ||
+        !BN_mod_exp_mont_consttime(m2, m2, dq, q, ctx.get(), nullptr))
       break;
     // h = qInv * (m1 - m2) mod p; m = m2 + h * q.
     if (!BN_mod_sub(h, m1, m2, p, ctx.get())) break;
@@ -148,13 +151,14 @@ bool generateRsa1024(std::uint8_t modulus[kRsaBytes], std::uint8_t crt[kCrtCompo
   EVP_PKEY_CTX* kctx = EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr);
   if (!kctx) return false;
   EVP_PKEY* pkey = nullptr;
-  bool ok = EVP_PKEY_keygen_init(kctx) == 1 && EVP_PKEY_CTX_set_rsa_keygen_bits(kctx, 8 * kRsaBytes) == 1 &&
+  bool ok = EVP_PKEY_keygen_init(kctx) == 1 &&
+            EVP_PKEY_CTX_set_rsa_keygen_bits(kctx, 8 * kRsaBytes) == 1 &&
             EVP_PKEY_generate(kctx, &pkey) == 1;
   EVP_PKEY_CTX_free(kctx);
   if (!ok) return false;
-  const char* names[6] = {OSSL_PKEY_PARAM_RSA_N,          OSSL_PKEY_PARAM_RSA_FACTOR1,
-                          OSSL_PKEY_PARAM_RSA_FACTOR2,    OSSL_PKEY_PARAM_RSA_EXPONENT1,
-                          OSSL_PKEY_PARAM_RSA_EXPONENT2,  OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
+  const char* names[6] = {OSSL_PKEY_PARAM_RSA_N,         OSSL_PKEY_PARAM_RSA_FACTOR1,
+                          OSSL_PKEY_PARAM_RSA_FACTOR2,   OSSL_PKEY_PARAM_RSA_EXPONENT1,
+                          OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
   for (int i = 0; i < 6 && ok; ++i) {
     BIGNUM* bn = nullptr;
     if (EVP_PKEY_get_bn_param(pkey, names[i], &bn) != 1) {

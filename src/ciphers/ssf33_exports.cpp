@@ -188,8 +188,8 @@ NORV_DAL_API int32_t NORV_DAL_SSF33MacUpdate(SSF33Ctx* pCtx, const uint8_t* inDa
 NORV_DAL_API int32_t NORV_DAL_SSF33MacFinal(SSF33Ctx* pCtx, uint8_t* mac, uint32_t macLen) {
   return dal::guarded([&] {
     if (pCtx == nullptr || mac == nullptr) return NORV_DAL_ERR_PARAM;
-    return dal::withContext(
-        pCtx, [&](SSF33Ctx& ctx) { return dal::ssf33::macFinal(ctx, mac, macLen); });
+    return dal::withContext(pCtx,
+                            [&](SSF33Ctx& ctx) { return dal::ssf33::macFinal(ctx, mac, macLen); });
   });
 }
 

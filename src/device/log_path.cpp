@@ -13,8 +13,7 @@ namespace dal {
 // Test builds: one file per process, so parallel tests read only their own lines.
 const char* DalLogPath() {
   thread_local char path[512];
-  std::snprintf(path, sizeof path, "%s/dal_tkp30.%d.txt", NORV_DAL_TEST_LOG_DIR,
-                DalProcessId());
+  std::snprintf(path, sizeof path, "%s/dal_tkp30.%d.txt", NORV_DAL_TEST_LOG_DIR, DalProcessId());
   return path;
 }
 #else

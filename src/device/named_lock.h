@@ -23,7 +23,7 @@ class NamedLock {
   NamedLock& operator=(const NamedLock&) = delete;
 
   bool valid() const { return native_ != nullptr; }
-  void lock();    // blocks without time-out
+  void lock();  // blocks without time-out
   void unlock();
 
  private:

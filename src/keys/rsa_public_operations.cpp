@@ -11,8 +11,8 @@
 namespace dal {
 namespace {
 
-using SoftOperation = bool (*)(const PublicKeyRecord&, std::span<const std::uint8_t>,
-                               std::uint8_t*, std::int32_t&);
+using SoftOperation = bool (*)(const PublicKeyRecord&, std::span<const std::uint8_t>, std::uint8_t*,
+                               std::int32_t&);
 
 struct SoftCall {
   const std::uint8_t* n;
@@ -47,8 +47,8 @@ std::int32_t runSoft(const SoftCall& call, SoftOperation operation, const char* 
 }  // namespace dal
 
 extern "C" NORV_DAL_API int32_t NORV_DAL_RsaPublicKeyRaw(const uint8_t* n, uint32_t nLen,
-                                                        const uint8_t* inData, int32_t inDataLen,
-                                                        uint8_t* outData, int32_t* outDataLen) {
+                                                         const uint8_t* inData, int32_t inDataLen,
+                                                         uint8_t* outData, int32_t* outDataLen) {
   return dal::guarded([&] {
     return dal::runSoft({n, nLen, inData, inDataLen, outData, outDataLen}, &dal::SoftRsaRaw,
                         "******>NORV_DAL_RsaPublicKeyRaw");
@@ -56,9 +56,9 @@ extern "C" NORV_DAL_API int32_t NORV_DAL_RsaPublicKeyRaw(const uint8_t* n, uint3
 }
 
 extern "C" NORV_DAL_API int32_t NORV_DAL_Pkcs1RsaPublicKeyEnc(const uint8_t* n, uint32_t nLen,
-                                                             const uint8_t* inData,
-                                                             int32_t inDataLen, uint8_t* outData,
-                                                             int32_t* outDataLen) {
+                                                              const uint8_t* inData,
+                                                              int32_t inDataLen, uint8_t* outData,
+                                                              int32_t* outDataLen) {
   return dal::guarded([&] {
     return dal::runSoft({n, nLen, inData, inDataLen, outData, outDataLen},
                         &dal::SoftRsaPkcs1Encrypt, "******>Tesselar_Pkcs1RsaPublicKeyEnc");
@@ -66,9 +66,9 @@ extern "C" NORV_DAL_API int32_t NORV_DAL_Pkcs1RsaPublicKeyEnc(const uint8_t* n, 
 }
 
 extern "C" NORV_DAL_API int32_t NORV_DAL_Pkcs1RsaPublicKeyDec(const uint8_t* n, uint32_t nLen,
-                                                             const uint8_t* inData,
-                                                             int32_t inDataLen, uint8_t* outData,
-                                                             int32_t* outDataLen) {
+                                                              const uint8_t* inData,
+                                                              int32_t inDataLen, uint8_t* outData,
+                                                              int32_t* outDataLen) {
   return dal::guarded([&] {
     return dal::runSoft({n, nLen, inData, inDataLen, outData, outDataLen},
                         &dal::SoftRsaPkcs1Decrypt, "******>Tesselar_Pkcs1RsaPublicKeyDec");

@@ -10,18 +10,21 @@ namespace vcard {
 
 namespace detail {
 
+// clang-format off
 inline constexpr std::array<std::uint8_t, 9> kAtrBody = {
     0x3B,        // TS: direct convention
     0x85,        // T0: TD1 follows, 5 historical bytes
     0x80,        // TD1: TD2 follows, T=0
     0x01,        // TD2: T=1
     'T', 'K', 'P', '3', '0'};
+// clang-format on
 
 // TCK makes the exclusive-or of T0 up to and including TCK zero; it is
 // due because T=1 is offered.
 constexpr std::uint8_t checkByte() {
   std::uint8_t tck = 0;
-  for (std::size_t i = 1; i < kAtrBody.size(); ++i) tck = static_cast<std::uint8_t>(tck ^ kAtrBody[i]);
+  for (std::size_t i = 1; i < kAtrBody.size(); ++i)
+    tck = static_cast<std::uint8_t>(tck ^ kAtrBody[i]);
   return tck;
 }
 

@@ -54,7 +54,8 @@ bool VpcdLink::send(std::span<const std::uint8_t> payload) {
   if (framed.empty()) return false;
   std::size_t sent = 0;
   while (sent < framed.size()) {
-    const ssize_t n = ::send(socket_.get(), framed.data() + sent, framed.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n =
+        ::send(socket_.get(), framed.data() + sent, framed.size() - sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);

@@ -29,7 +29,7 @@ enum FileType : std::uint8_t {
 
 // Bounded file space: the sum of the charges of all files (see README).
 constexpr std::size_t kCapacity = std::size_t{64} * 1024;
-constexpr std::size_t kFileOverhead = 16;   // charged per file
+constexpr std::size_t kFileOverhead = 16;    // charged per file
 constexpr std::size_t kKeyFileCharge = 768;  // 32 records of 24 bytes
 constexpr std::size_t kMaxKeys = 32;
 constexpr std::size_t kMfHeaderBytes = 13;
@@ -47,21 +47,21 @@ constexpr std::size_t kSm4Block = 16;
 
 struct ElementaryFile {
   std::uint8_t type = kTransparent;
-  std::uint16_t size = 0;                  // transparent: bytes; others: the size field as sent
-  std::array<std::uint8_t, 4> access{};    // read, write, two further bytes
+  std::uint16_t size = 0;                // transparent: bytes; others: the size field as sent
+  std::array<std::uint8_t, 4> access{};  // read, write, two further bytes
   // Transparent: `size` bytes. RSA public: exponent + modulus
   // (kRsaPublicData). RSA private: p, q, dP, dQ, qInv (kRsaPrivateData).
   // Key file: empty.
   Bytes data;
-  std::uint8_t present = 0;                // RSA files: bit i-1 = component i loaded
+  std::uint8_t present = 0;  // RSA files: bit i-1 = component i loaded
   bool operator==(const ElementaryFile&) const = default;
 };
 
 struct KeyRecord {
   std::uint8_t type = 0;
   std::array<std::uint8_t, 5> params{};
-  std::uint8_t maxTries = 0;   // high half of the eighth header byte
-  std::uint8_t tries = 0;      // low half: for PINs, the remaining tries
+  std::uint8_t maxTries = 0;  // high half of the eighth header byte
+  std::uint8_t tries = 0;     // low half: for PINs, the remaining tries
   Bytes value;
   bool operator==(const KeyRecord&) const = default;
 };
@@ -73,7 +73,7 @@ struct Persistent {
   std::array<std::uint8_t, kMfHeaderBytes> mfHeader{};
   Bytes mfName;
   std::map<std::uint16_t, ElementaryFile> files;
-  std::map<std::uint8_t, KeyRecord> keys;   // the key file's records
+  std::map<std::uint8_t, KeyRecord> keys;  // the key file's records
 
   std::size_t usedSpace() const;
   bool operator==(const Persistent&) const = default;
@@ -103,7 +103,7 @@ struct Volatile {
 // Pluggable RSA key generation (the fuzz target swaps in a fast one).
 // Fills p, q, dP, dQ, qInv (64 bytes each, big-endian) and the modulus.
 using RsaGenerator = bool (*)(std::uint8_t modulus[kRsaBytes],
-                             std::uint8_t crt[kCrtComponents][kRsaHalf]);
+                              std::uint8_t crt[kCrtComponents][kRsaHalf]);
 bool generateRsa1024(std::uint8_t modulus[kRsaBytes], std::uint8_t crt[kCrtComponents][kRsaHalf]);
 
 struct CardResult {

@@ -50,8 +50,7 @@ std::unique_ptr<Token> openToken(const std::string& imagePath, std::string& erro
 
 // Sets the T=0 behaviour of the token in `imagePath` (creating a blank
 // image if needed). Returns false and sets `error` on failure.
-bool setTokenOptions(const std::string& imagePath, const TokenOptions& options,
-                     std::string& error);
+bool setTokenOptions(const std::string& imagePath, const TokenOptions& options, std::string& error);
 
 // Power-cycles the token in `imagePath` for every process that uses it
 // (clears the shared volatile state), from any process. The image itself
