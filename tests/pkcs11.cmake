@@ -6,8 +6,9 @@ if(NOT TARGET tkp30_pkcs11)
 endif()
 
 norv_test_folder(pkcs11_tests pkcs11)
-target_include_directories(pkcs11_tests PRIVATE ${PROJECT_SOURCE_DIR}/emulator/include)
-target_link_libraries(pkcs11_tests PRIVATE pkcs11_core tkp30emu GTest::gtest_main
+# The emulated tokens are reached through the device library the module
+# loads, never through a second copy of the emulator.
+target_link_libraries(pkcs11_tests PRIVATE pkcs11_core dmcos GTest::gtest_main
                                            Threads::Threads OpenSSL::Crypto)
 
 add_test(NAME pkcs11_exports
