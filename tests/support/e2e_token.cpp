@@ -25,6 +25,8 @@ bool t0Requested() {
 }  // namespace
 
 void TokenTest::SetUp() {
+  ASSERT_EQ(NORV_DAL_CreateMutex(&lock_), NORV_DAL_OK);
+  ASSERT_EQ(NORV_DAL_LockMutex(lock_), NORV_DAL_OK);
   if (const char* slots = std::getenv("TKP30_E2E_SLOTS"); slots && *slots) {
     ::setenv("TKP30_SLOTS", slots, 1);
     return;
@@ -49,6 +51,10 @@ void TokenTest::TearDown() {
     tkp30emu::powerCycleToken(imagePath_, ignoredError);  // drops the token's shared volatile state
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
+  }
+  if (lock_ != nullptr) {
+    NORV_DAL_UnLockMutex(lock_);
+    NORV_DAL_DestroyMutex(lock_);
   }
 }
 

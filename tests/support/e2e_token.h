@@ -7,6 +7,10 @@
 // same tests against other slots instead (for example a virtual card
 // behind pcscd); such a token is formatted afresh by each test that needs
 // it.
+//
+// Like every program that drives a token through the library, a test
+// holds the library's named lock for the whole of its work on the token:
+// the end-to-end suite may run in several processes against one card.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +18,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "norv_dal_tkp30.h"
 
 namespace e2e {
 
@@ -36,6 +42,7 @@ class TokenTest : public ::testing::Test {
  private:
   std::string dir_;
   std::string imagePath_;
+  NORV_DAL_MUTEX* lock_ = nullptr;
 };
 
 }  // namespace e2e
