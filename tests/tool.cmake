@@ -6,13 +6,22 @@ add_test(NAME tool_end_to_end
           ${NORV_OPENSSL_PROGRAM} ${PROJECT_BINARY_DIR}/testtmp/tool)
 set_tests_properties(tool_end_to_end PROPERTIES TIMEOUT 600)
 
+# The other scripts of tests/tool/: messages, PKI, signals and terminals,
+# sharing one token between processes; each on its own token.
+foreach(script messages pki signals sharing)
+  add_test(NAME tool_${script}
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tool/${script}_test.sh $<TARGET_FILE:tkp30>
+            ${NORV_OPENSSL_PROGRAM} ${PROJECT_BINARY_DIR}/testtmp/tool_${script})
+  set_tests_properties(tool_${script} PROPERTIES TIMEOUT 300)
+endforeach()
+# The stress test releases the lock through another handle once; the
+# parallel tools must not be running then.
+set_tests_properties(tool_sharing PROPERTIES RESOURCE_LOCK SemNorvDal)
+
 # The tool's own pieces: hex, PKCS #1 blocks, message conversion, and the
 # streaming over the library's cipher calls.
-norv_test_folder(tool_unit_tests tool_units
-  ${PROJECT_SOURCE_DIR}/tools/hex.cpp ${PROJECT_SOURCE_DIR}/tools/pkcs1_blocks.cpp
-  ${PROJECT_SOURCE_DIR}/tools/gbk.cpp ${PROJECT_SOURCE_DIR}/tools/cipher_stream.cpp)
+norv_test_folder(tool_unit_tests tool_units)
 # The library's internal layout headers too, to pin the tool's copy of
 # the layout to them.
-target_include_directories(tool_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools
-                           ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/dmcos/include)
-target_link_libraries(tool_unit_tests PRIVATE norv_dal_tkp30 OpenSSL::Crypto GTest::gtest_main)
+target_include_directories(tool_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(tool_unit_tests PRIVATE tkp30_parts GTest::gtest_main)

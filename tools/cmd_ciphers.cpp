@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,9 @@
 #include "commands.h"
 #include "file_io.h"
 #include "hex.h"
+#include "interrupt.h"
 #include "progress.h"
+#include "secret_sources.h"
 #include "token_select.h"
 #include "tool_error.h"
 
@@ -59,15 +62,14 @@ SecretBytes keyText(const KeySource& source) {
   if (source.hex.empty() && source.file.empty() && source.envVariable.empty())
     throw UsageError("give the key with --key-file, --key-env or --key-hex");
   if (!source.file.empty()) return readSecretFile(source.file);
-  SecretBytes text;
-  const char* value = source.hex.c_str();
   if (!source.envVariable.empty()) {
-    value = std::getenv(source.envVariable.c_str());
-    if (value == nullptr)
-      throw UsageError("environment variable " + source.envVariable + " is not set");
+    auto text = secretFromEnvironment(source.envVariable);
+    if (!text) throw UsageError("environment variable " + source.envVariable + " is not set");
+    return std::move(*text);
   }
-  for (const char* p = value; *p != '\0'; ++p) text.push_back(static_cast<std::uint8_t>(*p));
-  return text;
+  SecretBytes hex;
+  for (const char c : source.hex) hex.push_back(static_cast<std::uint8_t>(c));
+  return hex;
 }
 
 SecretBytes readKey(const KeySource& source) {
@@ -87,40 +89,60 @@ CipherChoice cipherChoiceOf(const CipherOptions& o, bool withMode) {
   if (!iv) throw UsageError("--iv takes hex digits");
   choice.iv = *iv;
   validate(choice);
-  if (choice.algorithm == Algorithm::Ssf33) openToken();
   return choice;
 }
 
+// SSF33 runs on the token, which holds one cipher state: the whole stream,
+// from the key load to the last block, is one operation under the lock.
+// The software ciphers touch no token and take no lock; their temporary
+// output still has to go when a signal comes.
+std::optional<TokenLock> tokenFor(const CipherChoice& choice) {
+  if (choice.algorithm != Algorithm::Ssf33) return std::nullopt;
+  return openToken();
+}
+
 void stream(const CipherOptions& o, Direction direction) {
-  const auto cipher = openCipher(cipherChoiceOf(o, true), direction);
+  const CipherChoice choice = cipherChoiceOf(o, true);
   InputFile in(o.in);
+  const auto token = tokenFor(choice);
+  const InterruptGuard cleanUpOnSignal;
+  const auto cipher = openCipher(choice, direction);
   OutputFile out(o.out);
   Progress progress(in.size(), kProgressThreshold);
   std::vector<std::uint8_t> chunk(kChunk);
   std::vector<std::uint8_t> released;
   while (const std::size_t n = in.read(chunk)) {
+    throwIfInterrupted();
     cipher->update({chunk.data(), n}, released);
     out.write(released);
     progress.advance(n);
   }
+  throwIfInterrupted();
   cipher->finish(released);
   out.write(released);
+  progress.finish();
   out.commit();
 }
 
 void mac(const CipherOptions& o) {
   if (o.macLength > blockSize(o.algorithm))
     throw UsageError("a MAC is at most " + std::to_string(blockSize(o.algorithm)) + " bytes");
-  const auto macStream = openMac(cipherChoiceOf(o, false));
+  const CipherChoice choice = cipherChoiceOf(o, false);
   InputFile in(o.in);
+  const auto token = tokenFor(choice);
+  const InterruptGuard cleanUpOnSignal;
+  const auto macStream = openMac(choice);
   Progress progress(in.size(), kProgressThreshold);
   std::vector<std::uint8_t> chunk(kChunk);
   while (const std::size_t n = in.read(chunk)) {
+    throwIfInterrupted();
     macStream->update({chunk.data(), n});
     progress.advance(n);
   }
+  throwIfInterrupted();
   const auto value = macStream->finish(
       o.macLength > 0 ? o.macLength : static_cast<std::uint32_t>(blockSize(o.algorithm)));
+  progress.finish();
   std::cout << toHex(value) << "\n";
 }
 
@@ -139,7 +161,7 @@ void addCommon(CLI::App& command, CipherOptions& o) {
   command.add_option("--cipher", o.algorithm, "ssf33 (on the token), des, 3des, rc2 or rc4")
       ->required()
       ->type_name("CIPHER")
-      ->transform(choiceOf(algorithms()));
+      ->transform(choiceOf(algorithms(), "cipher", "ssf33 (on the token), des, 3des, rc2 or rc4"));
   addKeyOptions(command, o.key);
   command.add_option("-i,--in", o.in, "Input file (- for stdin)")->required();
 }
@@ -147,7 +169,7 @@ void addCommon(CLI::App& command, CipherOptions& o) {
 void addModeOptions(CLI::App& command, CipherOptions& o) {
   command.add_option("--mode", o.cbc, "cbc (default) or ecb; RC4 has no mode")
       ->type_name("MODE")
-      ->transform(choiceOf(modes()));
+      ->transform(choiceOf(modes(), "mode", "cbc or ecb"));
   command.add_option("--iv", o.ivHex, "Initial vector as hex, one block (CBC)");
   command.add_option("-o,--out", o.out, "Output file (- for stdout)")->required();
 }
@@ -170,7 +192,7 @@ void addCipherCommands(CLI::App& app, Action& action) {
   auto* macCommand = app.add_subcommand("mac", "CBC-MAC of a file from a zero start, shown as hex");
   addCommon(*macCommand, *o);
   macCommand->add_option("--length", o->macLength, "MAC bytes (default: one block)")
-      ->check(CLI::Range(1, 16));
+      ->check(numberIn(1, 16, "--length"));
   onRun(*macCommand, action, o, mac);
 }
 

@@ -11,10 +11,11 @@
 #include "cipher_stream.h"
 #include "commands.h"
 #include "digest.h"
-#include "gbk.h"
 #include "hex.h"
 #include "norv_dal_tkp30.h"
 #include "pkcs1_blocks.h"
+#include "result_text.h"
+#include "token_checks.h"
 #include "token_layout.h"
 #include "token_select.h"
 #include "tool_error.h"
@@ -37,12 +38,6 @@ struct DemoOptions {};
 
 std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-bool isLoggedIn(std::int32_t type) {
-  std::int32_t flag = -1;
-  check(NORV_DAL_IsLogin(type, &flag), "ask for the login state");
-  return flag == 1;
 }
 
 void expect(bool condition, const std::string& what) {
@@ -77,7 +72,7 @@ std::string formatToken() {
 std::string refuseWrongPin() {
   const std::int32_t rv = NORV_DAL_Login(NORV_DAL_LOGIN_USER, bytesOf(kWrongPin).data(), 6);
   expect(rv > 0, "a wrong PIN was not refused with the tries left");
-  return "refused: " + libraryMessage(rv);
+  return "refused: " + describeResult(rv);
 }
 
 std::string loginUser() {
@@ -218,7 +213,7 @@ bool runStep(std::size_t number, const Step& step) {
     std::cout << "ok - " << step.run() << "\n";
     return true;
   } catch (const LibraryError& e) {
-    std::cout << "FAILED - " << e.what() << ": " << libraryMessage(e.code()) << " (code "
+    std::cout << "FAILED - " << e.what() << ": " << describeResult(e.code()) << " (code "
               << e.code() << ")\n";
   } catch (const std::exception& e) {
     std::cout << "FAILED - " << e.what() << "\n";
@@ -230,6 +225,9 @@ void demo(const DemoOptions&) {
   const TempDir dir;
   const std::string image = (dir.path() / "token.img").string();
   selectEmulator(image);
+  // The demo's token is its own, but a program of ours that drives a token
+  // takes the lock all the same.
+  const auto token = openToken();
   std::cout << "tkp30 demo on a fresh emulated token: " << image << "\n";
   KeyPair pair;
   const auto steps = tour(pair);

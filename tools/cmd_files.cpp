@@ -1,4 +1,6 @@
 // The global info file and the user data files.
+#include <unistd.h>
+
 #include <iostream>
 #include <map>
 #include <string>
@@ -7,6 +9,7 @@
 #include "commands.h"
 #include "data_io.h"
 #include "norv_dal_tkp30.h"
+#include "token_checks.h"
 #include "token_layout.h"
 #include "token_select.h"
 #include "tool_error.h"
@@ -18,8 +21,13 @@ namespace {
 // library takes.
 // Built on first use: a table of static storage duration could throw
 // before main.
+constexpr std::int32_t kAccessFree = 0;
+constexpr std::int32_t kAccessUser = 1;
+constexpr std::int32_t kAccessSuper = 2;
+
 const std::map<std::string, std::int32_t>& access() {
-  static const std::map<std::string, std::int32_t> table = {{"free", 0}, {"user", 1}, {"super", 2}};
+  static const std::map<std::string, std::int32_t> table = {
+      {"free", kAccessFree}, {"user", kAccessUser}, {"super", kAccessSuper}};
   return table;
 }
 
@@ -44,6 +52,7 @@ struct FileOptions {
   Range range;
   DataIn in;
   DataOut out;
+  bool yes = false;
 };
 
 std::int32_t lengthOf(const std::vector<std::uint8_t>& data, std::int32_t limit) {
@@ -54,76 +63,102 @@ std::int32_t lengthOf(const std::vector<std::uint8_t>& data, std::int32_t limit)
 }
 
 void createGlobal(const GlobalOptions& o) {
-  openToken();
+  const auto token = openToken();
   check(NORV_DAL_CreateGlobalInfoFile(o.size), "create the global info file");
   std::cout << "global info file created, " << o.size << " bytes\n";
 }
 
 void readGlobal(const GlobalOptions& o) {
-  openToken();
   std::vector<std::uint8_t> data(static_cast<std::size_t>(o.range.length));
-  check(NORV_DAL_ReadGlobalInfoFile(o.range.offset, o.range.length, data.data()),
-        "read the global info file");
+  {
+    const auto token = openToken();
+    check(NORV_DAL_ReadGlobalInfoFile(o.range.offset, o.range.length, data.data()),
+          "read the global info file");
+  }
   writeData(o.out, data);
 }
 
 void writeGlobal(const GlobalOptions& o) {
   const auto data = readData(o.in);
   const std::int32_t length = lengthOf(data, kMaxGlobalFileSize);
-  openToken();
+  const auto token = openToken();
   check(NORV_DAL_WriteGlobalInfoFile(o.range.offset, length, data.data()),
         "write the global info file");
   std::cout << length << " bytes written\n";
 }
 
+// Creating the file writes its header with the file's own write right, so
+// a PIN that right names must be logged in: a creation that failed there
+// would leave an index no one can use until the token is formatted.
+void requireWriteRight(std::int32_t writeAccess) {
+  if (writeAccess == kAccessUser) requireLogin(PinNeeded::User, "file create --write user");
+  if (writeAccess == kAccessSuper) requireLogin(PinNeeded::Super, "file create --write super");
+}
+
 void createFile(const FileOptions& o) {
-  openToken();
+  const auto token = openToken();
+  requireWriteRight(o.writeAccess);
   check(NORV_DAL_CreateUsrDataFile(o.type, o.index, o.size, o.readAccess, o.writeAccess),
         "create the user data file");
   std::cout << "user data file created, " << o.size << " bytes\n";
 }
 
 void readFile(const FileOptions& o) {
-  openToken();
   std::vector<std::uint8_t> data(static_cast<std::size_t>(o.range.length));
-  check(NORV_DAL_ReadUsrDataFile(o.type, o.index, o.range.offset, o.range.length, data.data()),
-        "read the user data file");
+  {
+    const auto token = openToken();
+    check(NORV_DAL_ReadUsrDataFile(o.type, o.index, o.range.offset, o.range.length, data.data()),
+          "read the user data file");
+  }
   writeData(o.out, data);
 }
 
 void writeFile(const FileOptions& o) {
   const auto data = readData(o.in);
   const std::int32_t length = lengthOf(data, kMaxUserFileSize);
-  openToken();
+  const auto token = openToken();
   check(NORV_DAL_WriteUsrDataFile(o.type, o.index, o.range.offset, length, data.data()),
         "write the user data file");
   std::cout << length << " bytes written\n";
 }
 
+void confirmDelete(const FileOptions& o) {
+  const std::string what = "type " + std::to_string(o.type) + " index " + std::to_string(o.index);
+  const std::string warning = "a deleted user data file stays deleted: " + what +
+                              " cannot be created again until the token is formatted";
+  if (o.yes) return;
+  if (!isatty(STDIN_FILENO)) throw UsageError(warning + "; confirm with --yes");
+  std::cerr << "Careful: " << warning << ". Delete it? [y/N] ";
+  std::string answer;
+  std::getline(std::cin, answer);
+  if (answer != "y" && answer != "yes") throw Failure("nothing deleted");
+}
+
 void deleteFile(const FileOptions& o) {
-  openToken();
+  confirmDelete(o);
+  const auto token = openToken();
   check(NORV_DAL_DeleteUsrDataFile(o.type, o.index), "delete the user data file");
   std::cout << "user data file deleted\n";
 }
 
 void addOffset(CLI::App& command, Range& range, int limit) {
   command.add_option("--offset", range.offset, "Byte offset in the file")
-      ->check(CLI::Range(0, limit));
+      ->check(numberIn(0, limit, "--offset"));
 }
 
 void addLength(CLI::App& command, Range& range, int limit) {
   command.add_option("--length", range.length, "Number of bytes")
       ->required()
-      ->check(CLI::Range(0, limit));
+      ->check(numberIn(0, limit, "--length"));
 }
 
 void addFileName(CLI::App& command, FileOptions& o) {
   command.add_option("--type", o.type, "File type, 1 to 3")
       ->required()
-      ->check(CLI::Range(kFirstFileType, kLastFileType));
+      ->check(numberIn(kFirstFileType, kLastFileType, "a file type"));
   command.add_option("--index", o.index, "File index within its type")
       ->required()
-      ->check(CLI::Range(0, kMaxFileIndex));
+      ->check(numberIn(0, kMaxFileIndex, "a file index"));
 }
 
 void addAccess(CLI::App& command, const std::string& name, std::int32_t& selector) {
@@ -131,7 +166,7 @@ void addAccess(CLI::App& command, const std::string& name, std::int32_t& selecto
       .add_option(name, selector, "free, user (after the user PIN) or super (after the super PIN)")
       ->required()
       ->type_name("WHO")
-      ->transform(choiceOf(access()));
+      ->transform(choiceOf(access(), "access", "free, user or super"));
 }
 
 void addGlobalCommands(CLI::App& app, Action& action) {
@@ -142,7 +177,7 @@ void addGlobalCommands(CLI::App& app, Action& action) {
   auto* create = global->add_subcommand("create", "Create the global info file");
   create->add_option("--size", o->size, "Size in bytes")
       ->required()
-      ->check(CLI::Range(1, kMaxGlobalFileSize));
+      ->check(numberIn(1, kMaxGlobalFileSize, "--size"));
   onRun(*create, action, o, createGlobal);
 
   auto* read = global->add_subcommand("read", "Read bytes of the global info file");
@@ -166,7 +201,7 @@ void addUserFileCommands(CLI::App& app, Action& action) {
   addFileName(*create, *o);
   create->add_option("--size", o->size, "Size in bytes")
       ->required()
-      ->check(CLI::Range(1, kMaxUserFileSize));
+      ->check(numberIn(1, kMaxUserFileSize, "--size"));
   addAccess(*create, "--read", o->readAccess);
   addAccess(*create, "--write", o->writeAccess);
   onRun(*create, action, o, createFile);
@@ -186,6 +221,8 @@ void addUserFileCommands(CLI::App& app, Action& action) {
 
   auto* remove = file->add_subcommand("delete", "Mark a user data file deleted");
   addFileName(*remove, *o);
+  remove->add_flag("--yes", o->yes,
+                   "Do not ask: the index cannot be created again until the token is formatted");
   onRun(*remove, action, o, deleteFile);
 }
 

@@ -1,6 +1,7 @@
 // RSA key pairs on the token, their use, and the token's random numbers.
 #include <algorithm>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,9 +9,12 @@
 #include "data_io.h"
 #include "digest.h"
 #include "file_io.h"
+#include "key_options.h"
 #include "norv_dal_tkp30.h"
 #include "pkcs1_blocks.h"
 #include "rsa_pem.h"
+#include "rsa_public_key.h"
+#include "token_checks.h"
 #include "token_layout.h"
 #include "token_select.h"
 #include "tool_error.h"
@@ -29,26 +33,18 @@ struct KeyOptions {
   std::string in;
   std::string out = "-";
   std::string signature;
+  std::string passin;
   std::int32_t count = 0;
+  Hash hash = Hash::kSha256;
+  bool der = false;
+  bool ssh = false;
   DataOut dataOut;
 };
-
-using Modulus = std::array<std::uint8_t, kModulusBytes>;
 
 void reportSlot(const char* what, std::int32_t pubKeyId, std::int32_t priKeyId) {
   std::cout << what << " key pair in slot " << (pubKeyId - kPublicKeyFileBase)
             << " (public-key file 0x" << std::hex << pubKeyId << ", private-key file 0x" << priKeyId
             << std::dec << ")\n";
-}
-
-Modulus readModulus(int slot) {
-  Modulus modulus{};
-  std::int32_t length = 0;
-  check(NORV_DAL_GetPublicKey(publicKeyFile(slot), modulus.data(), &length), "read the public key");
-  if (length != static_cast<std::int32_t>(modulus.size()) ||
-      std::all_of(modulus.begin(), modulus.end(), [](std::uint8_t b) { return b == 0; }))
-    throw Failure("slot " + std::to_string(slot) + " holds no key pair");
-  return modulus;
 }
 
 RsaBlock privateOperation(int slot, std::span<const std::uint8_t> block) {
@@ -61,7 +57,9 @@ RsaBlock privateOperation(int slot, std::span<const std::uint8_t> block) {
 }
 
 void keygen(const KeyOptions&) {
-  openToken();
+  const auto token = openToken();
+  requireLogin(PinNeeded::Either, "keygen");
+  requireFreeKeySlot();
   std::int32_t pubKeyId = 0;
   std::int32_t priKeyId = 0;
   check(NORV_DAL_GenRsaKeyPair(kRsaBits, &pubKeyId, &priKeyId), "generate a key pair");
@@ -69,8 +67,12 @@ void keygen(const KeyOptions&) {
 }
 
 void importKey(const KeyOptions& o) {
-  const TokenPrivateKey key = readPrivateKeyPem(o.in);
-  openToken();
+  std::optional<SecretBytes> passphrase;
+  if (!o.passin.empty()) passphrase = readPassphrase(o.passin);
+  const TokenPrivateKey key = readPrivateKeyPem(o.in, passphrase);
+  const auto token = openToken();
+  requireLogin(PinNeeded::Either, "import");
+  requireFreeKeySlot();
   std::int32_t pubKeyId = 0;
   std::int32_t priKeyId = 0;
   check(NORV_DAL_ImportRsaKeyPair(0, key.modulus.data(), 0, key.prime1.data(), key.prime2.data(),
@@ -81,24 +83,40 @@ void importKey(const KeyOptions& o) {
 }
 
 void pubkey(const KeyOptions& o) {
-  openToken();
-  const std::string pem = publicKeyPem(readModulus(o.slot));
-  writeWholeFile(o.out, {reinterpret_cast<const std::uint8_t*>(pem.data()), pem.size()});
+  if (o.der && o.ssh) throw UsageError("choose one of --der and --ssh");
+  Modulus modulus{};
+  {
+    const auto token = openToken();
+    modulus = requireKeyPair(o.slot);
+  }
+  if (o.der) return writeWholeFile(o.out, publicKeyDer(modulus));
+  const std::string text = o.ssh ? publicKeySsh(modulus, "tkp30-key-" + std::to_string(o.slot))
+                                 : publicKeyPem(modulus);
+  writeTextFile(o.out, text);
 }
 
 void sign(const KeyOptions& o) {
-  const RsaBlock block = signatureBlock(sha256OfFile(o.in));
-  openToken();
-  const RsaBlock signature = privateOperation(o.slot, block);
+  const auto block = signatureBlock(digestInfo(o.hash, digestOfFile(o.hash, o.in)));
+  if (!block) throw UsageError("the digest does not fit a 1024-bit signature");
+  RsaBlock signature{};
+  {
+    const auto token = openToken();
+    requireKeyPair(o.slot);
+    requireLogin(PinNeeded::Either, "sign");
+    signature = privateOperation(o.slot, *block);
+  }
   writeWholeFile(o.out, signature);
 }
 
 void verify(const KeyOptions& o) {
-  const auto expected = sha256DigestInfo(sha256OfFile(o.in));
+  const auto expected = digestInfo(o.hash, digestOfFile(o.hash, o.in));
   const auto signature = readWholeFile(o.signature);
   if (signature.size() != kModulusBytes) throw Failure("a signature is 128 bytes");
-  openToken();
-  const Modulus modulus = readModulus(o.slot);
+  Modulus modulus{};
+  {
+    const auto token = openToken();
+    modulus = requireKeyPair(o.slot);
+  }
   std::array<std::uint8_t, kModulusBytes> recovered{};
   std::int32_t length = 0;
   const std::int32_t rv = NORV_DAL_Pkcs1RsaPublicKeyDec(
@@ -112,8 +130,11 @@ void verify(const KeyOptions& o) {
 void rsaEncrypt(const KeyOptions& o) {
   const auto plain = readWholeFile(o.in);
   if (plain.size() > kMaxPlaintext) throw Failure("at most 117 bytes fit one RSA block");
-  openToken();
-  const Modulus modulus = readModulus(o.slot);
+  Modulus modulus{};
+  {
+    const auto token = openToken();
+    modulus = requireKeyPair(o.slot);
+  }
   RsaBlock cipher{};
   std::int32_t length = 0;
   check(NORV_DAL_Pkcs1RsaPublicKeyEnc(modulus.data(), kModulusBytes, plain.data(),
@@ -126,8 +147,13 @@ void rsaEncrypt(const KeyOptions& o) {
 void rsaDecrypt(const KeyOptions& o) {
   const auto cipher = readWholeFile(o.in);
   if (cipher.size() != kModulusBytes) throw Failure("an RSA ciphertext is 128 bytes");
-  openToken();
-  RsaBlock block = privateOperation(o.slot, cipher);
+  RsaBlock block{};
+  {
+    const auto token = openToken();
+    requireKeyPair(o.slot);
+    requireLogin(PinNeeded::Either, "rsa-decrypt");
+    block = privateOperation(o.slot, cipher);
+  }
   const auto plain = unpadEncryptionBlock(block);
   OPENSSL_cleanse(block.data(), block.size());
   if (!plain) throw Failure("the decrypted block is not PKCS #1 v1.5 encryption padding");
@@ -135,19 +161,15 @@ void rsaDecrypt(const KeyOptions& o) {
 }
 
 void rand(const KeyOptions& o) {
-  openToken();
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(o.count));
-  for (std::int32_t done = 0; done < o.count; done += kRandomPiece) {
-    const std::int32_t piece = std::min(kRandomPiece, o.count - done);
-    check(NORV_DAL_GenRand(piece, bytes.data() + done), "draw random bytes");
+  {
+    const auto token = openToken();
+    for (std::int32_t done = 0; done < o.count; done += kRandomPiece) {
+      const std::int32_t piece = std::min(kRandomPiece, o.count - done);
+      check(NORV_DAL_GenRand(piece, bytes.data() + done), "draw random bytes");
+    }
   }
   writeData(o.dataOut, bytes);
-}
-
-void addSlot(CLI::App& command, KeyOptions& o) {
-  command.add_option("--key", o.slot, "Key-pair slot, 0 to 3")
-      ->required()
-      ->check(CLI::Range(0, kKeyPairSlots - 1));
 }
 
 }  // namespace
@@ -165,39 +187,46 @@ void addKeyCommands(CLI::App& app, Action& action) {
   auto* importCommand =
       add("import", "Import a 1024-bit RSA private key from a PEM file (needs a login)", importKey);
   importCommand->add_option("-i,--in", o->in, "PEM file of the private key")->required();
+  importCommand->add_option("--passin", o->passin,
+                            "Pass phrase of an encrypted key: env:VARIABLE or file:PATH "
+                            "(without it the tool asks on the terminal)");
 
-  auto* pub = add("pubkey", "Write a key pair's public key as PEM", pubkey);
-  addSlot(*pub, *o);
-  pub->add_option("-o,--out", o->out, "PEM file to write (default: stdout)");
+  auto* pub = add("pubkey", "Write a key pair's public key (PEM, DER or OpenSSH)", pubkey);
+  addKeySlotOption(*pub, o->slot);
+  pub->add_option("-o,--out", o->out, "File to write (default: stdout)");
+  pub->add_flag("--der", o->der, "DER SubjectPublicKeyInfo instead of PEM");
+  pub->add_flag("--ssh", o->ssh, "An OpenSSH public key line (authorized_keys)");
 
-  auto* signCommand = add("sign", "SHA-256 PKCS #1 v1.5 signature of a file (needs a login)", sign);
-  addSlot(*signCommand, *o);
+  auto* signCommand = add("sign", "PKCS #1 v1.5 signature of a file (needs a login)", sign);
+  addKeySlotOption(*signCommand, o->slot);
+  addHashOption(*signCommand, o->hash);
   signCommand->add_option("-i,--in", o->in, "File to sign")->required();
   signCommand->add_option("-o,--out", o->out, "Signature file to write (128 bytes)")->required();
 
   auto* verifyCommand = add("verify", "Check a signature with a key pair's public key", verify);
-  addSlot(*verifyCommand, *o);
+  addKeySlotOption(*verifyCommand, o->slot);
+  addHashOption(*verifyCommand, o->hash);
   verifyCommand->add_option("-i,--in", o->in, "Signed file")->required();
   verifyCommand->add_option("-s,--signature", o->signature, "Signature file")->required();
 
   auto* encryptCommand =
       add("rsa-encrypt", "PKCS #1 v1.5 encryption with a key pair's public key (up to 117 bytes)",
           rsaEncrypt);
-  addSlot(*encryptCommand, *o);
+  addKeySlotOption(*encryptCommand, o->slot);
   encryptCommand->add_option("-i,--in", o->in, "Plaintext file")->required();
   encryptCommand->add_option("-o,--out", o->out, "Ciphertext file to write")->required();
 
   auto* decryptCommand =
       add("rsa-decrypt", "Decrypt with a key pair's private key on the token (needs a login)",
           rsaDecrypt);
-  addSlot(*decryptCommand, *o);
+  addKeySlotOption(*decryptCommand, o->slot);
   decryptCommand->add_option("-i,--in", o->in, "Ciphertext file (128 bytes)")->required();
   decryptCommand->add_option("-o,--out", o->out, "Plaintext file to write")->required();
 
   auto* randCommand = add("rand", "Random bytes from the token", rand);
   randCommand->add_option("count", o->count, "Number of bytes")
       ->required()
-      ->check(CLI::Range(1, kMaxRandomBytes));
+      ->check(numberIn(1, kMaxRandomBytes, "the count"));
   addDataOutOptions(*randCommand, o->dataOut);
 }
 

@@ -30,7 +30,7 @@ struct FormatOptions {
 
 struct LoginOptions {
   std::int32_t type = NORV_DAL_LOGIN_USER;
-  PinSource pin{"pin", "the PIN", {}, {}};
+  PinSource pin{"pin", "the PIN (user or super)", {}, {}};
 };
 
 struct LogoutOptions {};
@@ -46,7 +46,7 @@ struct UnlockOptions {
   PinSource newPin{"new-pin", "the new user PIN", {}, {}};
 };
 
-const char* nameOf(std::int32_t type) { return type == NORV_DAL_LOGIN_SUPER ? "super" : "user"; }
+std::string nameOf(std::int32_t type) { return type == NORV_DAL_LOGIN_SUPER ? "super" : "user"; }
 
 void confirmFormat(bool yes) {
   if (yes) return;
@@ -59,9 +59,9 @@ void confirmFormat(bool yes) {
 
 void format(const FormatOptions& options) {
   confirmFormat(options.yes);
-  const SecretBytes superPin = readPin(options.superPin, true);
-  const SecretBytes userPin = readPin(options.userPin, true);
-  openToken();
+  const SecretBytes superPin = readPin(options.superPin, "new super PIN", true);
+  const SecretBytes userPin = readPin(options.userPin, "new user PIN", true);
+  const auto token = openToken();
   check(NORV_DAL_FormatDevice(superPin.data(), static_cast<std::int32_t>(superPin.size()),
                               userPin.data(), static_cast<std::int32_t>(userPin.size())),
         "format");
@@ -69,23 +69,23 @@ void format(const FormatOptions& options) {
 }
 
 void login(const LoginOptions& options) {
-  const SecretBytes pin = readPin(options.pin);
-  openToken();
+  const SecretBytes pin = readPin(options.pin, nameOf(options.type) + " PIN");
+  const auto token = openToken();
   check(NORV_DAL_Login(options.type, pin.data(), static_cast<std::int32_t>(pin.size())), "log in");
   std::cout << nameOf(options.type) << " PIN logged in\n";
 }
 
 void logout(const LogoutOptions&) {
-  openToken();
+  const auto token = openToken();
   // Either type ends whichever login is active.
   check(NORV_DAL_Logout(NORV_DAL_LOGIN_USER), "log out");
   std::cout << "logged out\n";
 }
 
 void changePin(const ChangePinOptions& options) {
-  const SecretBytes oldPin = readPin(options.oldPin);
-  const SecretBytes newPin = readPin(options.newPin, true);
-  openToken();
+  const SecretBytes oldPin = readPin(options.oldPin, "current " + nameOf(options.type) + " PIN");
+  const SecretBytes newPin = readPin(options.newPin, "new " + nameOf(options.type) + " PIN", true);
+  const auto token = openToken();
   check(NORV_DAL_ChangePin(options.type, oldPin.data(), static_cast<std::int32_t>(oldPin.size()),
                            newPin.data(), static_cast<std::int32_t>(newPin.size())),
         "change the PIN");
@@ -93,9 +93,9 @@ void changePin(const ChangePinOptions& options) {
 }
 
 void unlockPin(const UnlockOptions& options) {
-  const SecretBytes superPin = readPin(options.superPin);
-  const SecretBytes newPin = readPin(options.newPin, true);
-  openToken();
+  const SecretBytes superPin = readPin(options.superPin, "super PIN");
+  const SecretBytes newPin = readPin(options.newPin, "new user PIN", true);
+  const auto token = openToken();
   check(NORV_DAL_UnlockPin(superPin.data(), static_cast<std::int32_t>(superPin.size()),
                            newPin.data(), static_cast<std::int32_t>(newPin.size())),
         "unlock the user PIN");
@@ -105,7 +105,7 @@ void unlockPin(const UnlockOptions& options) {
 void addLoginType(CLI::App& command, std::int32_t& type) {
   command.add_option("who", type, "Which PIN: user (default) or super")
       ->type_name("WHO")
-      ->transform(choiceOf(loginTypes()));
+      ->transform(choiceOf(loginTypes(), "PIN", "user or super"));
 }
 
 }  // namespace

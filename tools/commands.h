@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace CLI {
 class App;
@@ -20,12 +21,17 @@ template <typename Options, typename Body>
 void onRun(CLI::App& command, Action& action, std::shared_ptr<Options> options, Body body);
 
 void addInfoCommands(CLI::App& app, Action& action);
+void addSlotsCommand(CLI::App& app, Action& action);
 void addPinCommands(CLI::App& app, Action& action);
 void addFileCommands(CLI::App& app, Action& action);
 void addKeyCommands(CLI::App& app, Action& action);
+void addPkiCommands(CLI::App& app, Action& action);
 void addCipherCommands(CLI::App& app, Action& action);
 void addDemoCommand(CLI::App& app, Action& action);
 void addEmulatorCommands(CLI::App& app, Action& action, const TokenChoice& choice);
+// The hidden commands that print the manual page and the bash completion
+// from the application's own description.
+void addDocumentationCommands(CLI::App& app, Action& action);
 
 }  // namespace tkp30
 
@@ -38,11 +44,32 @@ void onRun(CLI::App& command, Action& action, std::shared_ptr<Options> options, 
   command.callback([&action, options, body] { action = [options, body] { body(*options); }; });
 }
 
-// One of the names of `choices`, in any case; the option's help text
-// lists the names.
+// One of the names of `choices`, in any case, and nothing else (not the
+// numbers they stand for). A refusal lists the names in plain words:
+// `listing` such as "ssf33 (on the token), des, 3des, rc2 or rc4".
 template <typename Map>
-CLI::Validator choiceOf(const Map& choices) {
-  return CLI::CheckedTransformer(choices, CLI::ignore_case).description("");
+CLI::Validator choiceOf(const Map& choices, const std::string& noun, const std::string& listing) {
+  return CLI::Validator(
+      [&choices, noun, listing](std::string& value) -> std::string {
+        for (const auto& [name, mapped] : choices) {
+          if (CLI::detail::to_lower(value) != name) continue;
+          value = std::to_string(static_cast<int>(mapped));
+          return {};
+        }
+        return "unknown " + noun + " \"" + value + "\": choose " + listing;
+      },
+      "", "");
+}
+
+// A whole number from `low` to `high`, said in plain words when it is not.
+inline CLI::Validator numberIn(long long low, long long high, const std::string& noun) {
+  return CLI::Validator(
+      [low, high, noun](const std::string& value) -> std::string {
+        long long number = 0;
+        if (CLI::detail::lexical_cast(value, number) && number >= low && number <= high) return {};
+        return noun + " is a number from " + std::to_string(low) + " to " + std::to_string(high);
+      },
+      "", "");
 }
 
 }  // namespace tkp30

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "interrupt.h"
 #include "tool_error.h"
 
 namespace tkp30 {
@@ -24,26 +25,37 @@ Failure fileError(const std::string& what, const std::string& path) {
 
 InputFile::InputFile(const std::string& path)
     : path_(path),
-      file_(isStdio(path) ? stdin : std::fopen(path.c_str(), "rb")),
+      fd_(isStdio(path) ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
       owned_(!isStdio(path)) {
-  if (file_ == nullptr) throw fileError("cannot read", path);
+  if (fd_ < 0) throw fileError("cannot read", path);
   struct stat st {};
-  if (fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode))
-    size_ = static_cast<std::uint64_t>(st.st_size);
+  if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 InputFile::~InputFile() {
-  if (owned_) (void)std::fclose(file_);
+  if (owned_) ::close(fd_);
 }
 
+// Plain read(2): a pipe's bytes are taken as they come, and a signal is
+// noticed while the tool waits for more.
 std::size_t InputFile::read(std::span<std::uint8_t> buffer) {
-  const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file_);
-  if (n == 0 && std::ferror(file_)) throw fileError("cannot read", path_);
-  return n;
+  for (;;) {
+    if (!size_) waitReadable(fd_);
+    const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) throw fileError("cannot read", path_);
+    throwIfInterrupted();
+  }
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path), file_(stdout) {
   if (isStdio(path)) return;
+  // Said now rather than when the finished file cannot be put in place.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    throw fileError("cannot write", path);
+  }
   tempPath_ = path + ".XXXXXX";
   const int fd = mkstemp(tempPath_.data());
   if (fd < 0) throw fileError("cannot write", path);
@@ -69,8 +81,10 @@ OutputFile::~OutputFile() {
 
 void OutputFile::write(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    throwIfInterrupted();
     throw fileError("cannot write", path_);
+  }
 }
 
 void OutputFile::commit() {
@@ -113,6 +127,10 @@ void writeWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
   OutputFile out(path);
   out.write(bytes);
   out.commit();
+}
+
+void writeTextFile(const std::string& path, std::string_view text) {
+  writeWholeFile(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 }  // namespace tkp30

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "secret_bytes.h"
@@ -19,14 +20,15 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Reads up to buffer.size() bytes; 0 at the end.
+  // Reads up to buffer.size() bytes; 0 at the end. Waiting for a pipe or
+  // a terminal ends with Interrupted when a deferred signal comes.
   std::size_t read(std::span<std::uint8_t> buffer);
   // The size when the input is a regular file.
   std::optional<std::uint64_t> size() const { return size_; }
 
  private:
   std::string path_;
-  std::FILE* file_;
+  int fd_;
   bool owned_;
   std::optional<std::uint64_t> size_;
 };
@@ -55,5 +57,6 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path);
 // For PINs and keys kept in files.
 SecretBytes readSecretFile(const std::string& path);
 void writeWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
+void writeTextFile(const std::string& path, std::string_view text);
 
 }  // namespace tkp30

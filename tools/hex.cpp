@@ -16,7 +16,7 @@ template <typename Sink>
 bool decode(std::string_view text, Sink&& sink) {
   int high = -1;
   for (const char c : text) {
-    if (std::isspace(static_cast<unsigned char>(c)) && high < 0) continue;
+    if ((std::isspace(static_cast<unsigned char>(c)) || c == ':') && high < 0) continue;
     const int v = digitValue(c);
     if (v < 0) return false;
     if (high < 0) {

@@ -12,7 +12,8 @@
 
 namespace tkp30 {
 
-// Pairs of hex digits; blanks and line ends between them are ignored.
+// Pairs of hex digits; blanks, line ends and colons between them are
+// ignored ("de:ad:be:ef", "de ad be ef" and "deadbeef" are the same).
 // Returns false for anything else, without saying what the text held.
 bool parseHex(std::string_view text, SecretBytes& out);
 std::optional<std::vector<std::uint8_t>> parseHex(std::string_view text);

@@ -4,9 +4,14 @@
 #include <iostream>
 
 #include "commands.h"
-#include "gbk.h"
+#include "interrupt.h"
+#include "result_text.h"
 #include "token_select.h"
 #include "tool_error.h"
+
+#ifndef TKP30_VERSION
+#error "the build defines TKP30_VERSION"
+#endif
 
 namespace tkp30 {
 namespace {
@@ -15,20 +20,23 @@ namespace {
 constexpr std::int32_t kLargestTriesLeft = 14;
 
 void reportLibraryError(const LibraryError& e) {
-  std::cerr << "tkp30: " << e.what() << ": " << libraryMessage(e.code());
+  std::cerr << "tkp30: " << e.what() << ": " << describeResult(e.code());
   if (e.code() > kLargestTriesLeft) {
     char status[16];
     (void)std::snprintf(status, sizeof status, "0x%04X", static_cast<unsigned>(e.code()));
-    std::cerr << " (card status " << status << ")\n";
+    std::cerr << " (card status " << status << ")";
   } else {
-    std::cerr << " (code " << e.code() << ")\n";
+    std::cerr << " (code " << e.code() << ")";
   }
+  std::cerr << e.detail() << "\n";
 }
 
 int run(const Action& action) {
   try {
     action();
     return kExitOk;
+  } catch (const Interrupted&) {
+    throw;
   } catch (const LibraryError& e) {
     reportLibraryError(e);
   } catch (const UsageError& e) {
@@ -40,16 +48,28 @@ int run(const Action& action) {
   return kExitFailed;
 }
 
+std::string versionText() {
+  return std::string("tkp30 ") + TKP30_VERSION + "\nlibnorv_dal_tkp30 " + TKP30_VERSION +
+         " (built from the same project as this tool; the library has no call that reports "
+         "its version)";
+}
+
 void describe(CLI::App& app, TokenChoice& choice) {
   app.require_subcommand(1, 1);
-  app.add_option("--emulator", choice.emulatorImage,
-                 "Use the emulated token kept in this image file instead of the slots of "
-                 "TKP30_SLOTS");
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.set_version_flag("--version", versionText(), "Show the tool's and the library's version");
+  auto* emulator = app.add_option("--emulator", choice.emulatorImage,
+                                  "Use the emulated token kept in this image file instead of "
+                                  "the slots of TKP30_SLOTS");
+  app.add_option("--slot", choice.slot, "Use this slot of TKP30_SLOTS (1 to 6) and no other")
+      ->check(numberIn(1, kSlotCount, "a slot"))
+      ->excludes(emulator);
   app.add_flag("--trace", choice.trace, "Trace every APDU to standard error (secrets masked)");
   app.footer(
       "Without --emulator the token is the first slot of TKP30_SLOTS that opens\n"
       "(for example TKP30_SLOTS='pcsc:' for the first PC/SC reader holding a card).\n"
-      "Exit status: 0 success, 1 the operation failed, 2 bad arguments.");
+      "Exit status: 0 success, 1 the operation failed, 2 bad arguments;\n"
+      "130, 143 or 129 when ended by Ctrl-C, SIGTERM or SIGHUP.");
 }
 
 int runTool(int argc, char** argv) {
@@ -58,19 +78,28 @@ int runTool(int argc, char** argv) {
   Action action;
   describe(app, choice);
   addInfoCommands(app, action);
+  addSlotsCommand(app, action);
   addPinCommands(app, action);
   addFileCommands(app, action);
   addKeyCommands(app, action);
+  addPkiCommands(app, action);
   addCipherCommands(app, action);
   addDemoCommand(app, action);
   addEmulatorCommands(app, action, choice);
+  addDocumentationCommands(app, action);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? kExitOk : kExitUsage;
+    if (e.get_exit_code() == 0) return app.exit(e);
+    std::cerr << "tkp30: " << e.what() << "\nRun with --help for more information.\n";
+    return kExitUsage;
   }
-  applyTokenChoice(choice);
+  try {
+    applyTokenChoice(choice);
+  } catch (const UsageError& e) {
+    std::cerr << "tkp30: " << e.what() << "\n";
+    return kExitUsage;
+  }
   return run(action);
 }
 
@@ -79,12 +108,17 @@ int runTool(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   (void)std::setlocale(LC_ALL, "");
+  tkp30::installInterruptHandlers();
+  int status = tkp30::kExitFailed;
   try {
-    return tkp30::runTool(argc, argv);
+    status = tkp30::runTool(argc, argv);
+  } catch (const tkp30::Interrupted& e) {
+    tkp30::endBySignal(e.signal());
   } catch (const std::exception& e) {
     std::cerr << "tkp30: " << e.what() << "\n";
   } catch (...) {
     std::cerr << "tkp30: unexpected failure\n";
   }
-  return tkp30::kExitFailed;
+  if (const int signal = tkp30::pendingInterrupt(); signal != 0) tkp30::endBySignal(signal);
+  return status;
 }

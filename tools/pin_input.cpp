@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "file_io.h"
+#include "interrupt.h"
+#include "secret_sources.h"
 #include "tool_error.h"
 
 namespace tkp30 {
@@ -17,25 +20,34 @@ namespace {
 // The longest PIN the token's commands carry.
 constexpr std::size_t kMaxPinLength = 15;
 
-SecretBytes firstLine(const SecretBytes& text) {
-  SecretBytes line;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::uint8_t c = text.data()[i];
-    if (c == '\n' || c == '\r') break;
-    line.push_back(c);
-  }
-  return line;
+SecretBytes fromEnvironment(const PinSource& source, const std::string& which) {
+  auto pin = secretFromEnvironment(source.envVariable);
+  if (!pin)
+    throw UsageError("environment variable " + source.envVariable + " (the " + which +
+                     ") is not set");
+  return std::move(*pin);
 }
 
-SecretBytes fromEnvironment(const PinSource& source) {
-  const char* value = std::getenv(source.envVariable.c_str());
-  if (value == nullptr)
-    throw UsageError("environment variable " + source.envVariable + " (" + source.description +
-                     ") is not set");
-  SecretBytes pin;
-  for (const char* p = value; *p != '\0'; ++p) pin.push_back(static_cast<std::uint8_t>(*p));
-  return pin;
-}
+// Echo off on a terminal for one scope, and back on however it ends.
+class EchoOff {
+ public:
+  explicit EchoOff(int fd) : fd_(fd), hidden_(tcgetattr(fd, &saved_) == 0) {
+    if (!hidden_) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(fd_, TCSAFLUSH, &quiet);
+  }
+  ~EchoOff() {
+    if (hidden_) tcsetattr(fd_, TCSAFLUSH, &saved_);
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  int fd_;
+  termios saved_{};
+  bool hidden_;
+};
 
 // The terminal itself, so that redirected standard input stays data.
 class Terminal {
@@ -48,15 +60,16 @@ class Terminal {
   Terminal& operator=(const Terminal&) = delete;
   bool ok() const { return fd_ >= 0; }
 
+  // Ctrl-C ends the wait for the answer, but the tool ends only after
+  // the echo is back.
   SecretBytes ask(const std::string& prompt) {
+    const InterruptGuard echoComesBackFirst;
     say(prompt);
-    termios saved{};
-    const bool canHide = tcgetattr(fd_, &saved) == 0;
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    if (canHide) tcsetattr(fd_, TCSAFLUSH, &quiet);
-    SecretBytes answer = readLine();
-    if (canHide) tcsetattr(fd_, TCSAFLUSH, &saved);
+    SecretBytes answer;
+    {
+      const EchoOff hidden(fd_);
+      answer = readLine();
+    }
     say("\n");
     return answer;
   }
@@ -68,28 +81,34 @@ class Terminal {
   SecretBytes readLine() {
     SecretBytes line;
     char c = 0;
-    while (::read(fd_, &c, 1) == 1 && c != '\n') line.push_back(static_cast<std::uint8_t>(c));
+    for (;;) {
+      waitReadable(fd_);
+      const ssize_t n = ::read(fd_, &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n != 1 || c == '\n') break;
+      line.push_back(static_cast<std::uint8_t>(c));
+    }
     OPENSSL_cleanse(&c, sizeof c);
     return line;
   }
   int fd_;
 };
 
-SecretBytes fromPrompt(const PinSource& source, bool confirm) {
+SecretBytes fromPrompt(const PinSource& source, const std::string& which, bool confirm) {
   Terminal terminal;
   if (!terminal.ok())
-    throw UsageError("no terminal to ask for " + source.description + ": use --" + source.name +
+    throw UsageError("no terminal to ask for the " + which + ": use --" + source.name +
                      "-env or --" + source.name + "-file");
-  SecretBytes pin = terminal.ask("Enter " + source.description + ": ");
-  if (confirm && !(terminal.ask("Repeat " + source.description + ": ") == pin))
-    throw UsageError("the two entries of " + source.description + " differ");
+  SecretBytes pin = terminal.ask("Enter " + which + ": ");
+  if (confirm && !(terminal.ask("Repeat " + which + ": ") == pin))
+    throw UsageError("the two entries of the " + which + " differ");
   return pin;
 }
 
-SecretBytes fromSource(const PinSource& source, bool confirm) {
-  if (!source.envVariable.empty()) return fromEnvironment(source);
-  if (!source.file.empty()) return firstLine(readSecretFile(source.file));
-  return fromPrompt(source, confirm);
+SecretBytes fromSource(const PinSource& source, const std::string& which, bool confirm) {
+  if (!source.envVariable.empty()) return fromEnvironment(source, which);
+  if (!source.file.empty()) return readSecretLine(source.file);
+  return fromPrompt(source, which, confirm);
 }
 
 }  // namespace
@@ -102,13 +121,19 @@ void addPinOptions(CLI::App& command, PinSource& source) {
   env->excludes(file);
 }
 
-SecretBytes readPin(const PinSource& source, bool confirm) {
-  SecretBytes pin = fromSource(source, confirm);
-  if (pin.empty()) throw UsageError(source.description + " is empty");
+SecretBytes readPin(const PinSource& source, const std::string& which, bool confirm) {
+  SecretBytes pin = fromSource(source, which, confirm);
+  if (pin.empty()) throw UsageError("the " + which + " is empty");
   if (pin.size() > kMaxPinLength)
-    throw UsageError(source.description + " is longer than " + std::to_string(kMaxPinLength) +
+    throw UsageError("the " + which + " is longer than " + std::to_string(kMaxPinLength) +
                      " bytes");
   return pin;
+}
+
+std::optional<SecretBytes> askOnTerminal(const std::string& which) {
+  Terminal terminal;
+  if (!terminal.ok()) return std::nullopt;
+  return terminal.ask("Enter " + which + ": ");
 }
 
 }  // namespace tkp30

@@ -3,6 +3,7 @@
 // line, where other users can read it.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "secret_bytes.h"
@@ -15,7 +16,7 @@ namespace tkp30 {
 
 struct PinSource {
   std::string name;         // "user-pin", "super-pin"…
-  std::string description;  // "the user PIN"
+  std::string description;  // for the options' help: "the new user PIN"
   std::string envVariable;
   std::string file;
 };
@@ -23,8 +24,14 @@ struct PinSource {
 // Adds --<name>-env VAR and --<name>-file FILE to the command.
 void addPinOptions(CLI::App& command, PinSource& source);
 
-// Reads the PIN. With `confirm`, a prompt asks twice and insists on the
+// Reads the PIN that prompts and messages call `which` ("user PIN", "new
+// super PIN"). With `confirm`, a prompt asks twice and insists on the
 // same answer. A file's PIN ends at its first line end.
-SecretBytes readPin(const PinSource& source, bool confirm = false);
+SecretBytes readPin(const PinSource& source, const std::string& which, bool confirm = false);
+
+// Asks for a secret on the terminal with echo off ("Enter <which>: ");
+// nothing when there is no terminal. Ctrl-C restores the echo before the
+// tool ends.
+std::optional<SecretBytes> askOnTerminal(const std::string& which);
 
 }  // namespace tkp30

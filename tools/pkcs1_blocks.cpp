@@ -5,10 +5,6 @@
 namespace tkp30 {
 namespace {
 
-// DER of SEQUENCE { SEQUENCE { OID sha256, NULL }, OCTET STRING (32) }.
-constexpr std::array<std::uint8_t, 19> kSha256DigestInfoPrefix = {
-    0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
-    0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
 constexpr std::size_t kMinimumPadding = 8;
 
 }  // namespace
@@ -22,14 +18,19 @@ std::vector<std::uint8_t> sha256DigestInfo(const Sha256& digest) {
 }
 
 RsaBlock signatureBlock(const Sha256& digest) {
-  const auto info = sha256DigestInfo(digest);
+  return *signatureBlock(sha256DigestInfo(digest));
+}
+
+std::optional<RsaBlock> signatureBlock(std::span<const std::uint8_t> digestInfo) {
   RsaBlock block;
+  if (digestInfo.size() + 3 + kMinimumPadding > block.size()) return std::nullopt;
   block.fill(0xFF);
   block[0] = 0x00;
   block[1] = 0x01;
-  const std::size_t start = block.size() - info.size();
+  const std::size_t start = block.size() - digestInfo.size();
   block[start - 1] = 0x00;
-  std::copy(info.begin(), info.end(), block.begin() + static_cast<std::ptrdiff_t>(start));
+  std::copy(digestInfo.begin(), digestInfo.end(),
+            block.begin() + static_cast<std::ptrdiff_t>(start));
   return block;
 }
 

@@ -16,8 +16,13 @@ Progress::Progress(std::optional<std::uint64_t> total, std::uint64_t threshold) 
   if (total && *total >= threshold && *total > 0 && isatty(STDERR_FILENO)) total_ = *total;
 }
 
-Progress::~Progress() {
-  if (shown()) (void)std::fputs("\n", stderr);
+Progress::~Progress() { finish(); }
+
+void Progress::finish() {
+  if (!shown()) return;
+  (void)std::fputs("\n", stderr);
+  (void)std::fflush(stderr);
+  total_ = 0;
 }
 
 void Progress::advance(std::uint64_t bytes) {

@@ -17,6 +17,9 @@ class Progress {
   Progress& operator=(const Progress&) = delete;
 
   void advance(std::uint64_t bytes);
+  // Ends the bar's line, so that what is printed next starts on its own;
+  // the destructor does it too, before an error message.
+  void finish();
   bool shown() const { return total_ > 0; }
 
  private:

@@ -1,38 +1,69 @@
 #include "rsa_pem.h"
 
-#include <openssl/bio.h>
-#include <openssl/bn.h>
 #include <openssl/core_names.h>
-#include <openssl/evp.h>
-#include <openssl/param_build.h>
 #include <openssl/pem.h>
 
-#include <memory>
+#include <cstring>
+#include <exception>
 
+#include "file_io.h"
+#include "ossl_owned.h"
+#include "pin_input.h"
+#include "rsa_public_key.h"
+#include "secret_sources.h"
 #include "tool_error.h"
 
 namespace tkp30 {
 namespace {
 
-constexpr unsigned long kPublicExponent = 65537;
+constexpr std::string_view kEnvSource = "env:";
+constexpr std::string_view kFileSource = "file:";
 
-struct Free {
-  void operator()(BIO* p) const { BIO_free(p); }
-  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-  void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-  void operator()(BIGNUM* p) const { BN_clear_free(p); }
-  void operator()(OSSL_PARAM_BLD* p) const { OSSL_PARAM_BLD_free(p); }
-  void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
+// What the pass phrase callback was given and what became of it. The
+// callback is called from C: nothing may be thrown through it.
+struct PassphraseRequest {
+  const std::string& name;
+  const std::optional<SecretBytes>& given;
+  bool asked = false;
+  bool noTerminal = false;
+  std::exception_ptr failure;
 };
-template <typename T>
-using Owned = std::unique_ptr<T, Free>;
 
-Owned<EVP_PKEY> loadPem(const std::string& path) {
-  Owned<BIO> bio(BIO_new_file(path.c_str(), "r"));
-  if (!bio) throw Failure("cannot read " + path);
-  Owned<EVP_PKEY> key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+int copyPassphrase(const SecretBytes& phrase, char* buf, int size) {
+  if (phrase.size() > static_cast<std::size_t>(size)) return -1;
+  std::memcpy(buf, phrase.data(), phrase.size());
+  return static_cast<int>(phrase.size());
+}
+
+extern "C" int passphraseCallback(char* buf, int size, int /*rwflag*/, void* userData) {
+  auto& request = *static_cast<PassphraseRequest*>(userData);
+  request.asked = true;
+  if (request.given) return copyPassphrase(*request.given, buf, size);
+  try {
+    const auto typed = askOnTerminal("the pass phrase of " + request.name);
+    if (!typed) {
+      request.noTerminal = true;
+      return -1;
+    }
+    return copyPassphrase(*typed, buf, size);
+  } catch (...) {
+    request.failure = std::current_exception();
+    return -1;
+  }
+}
+
+Owned<EVP_PKEY> loadPem(std::span<const std::uint8_t> pem, PassphraseRequest& request) {
+  Owned<BIO> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  if (!bio) throw Failure("out of memory");
+  Owned<EVP_PKEY> key(PEM_read_bio_PrivateKey(bio.get(), nullptr, passphraseCallback, &request));
+  if (request.failure) std::rethrow_exception(request.failure);
+  if (request.noTerminal)
+    throw Failure(request.name + " is encrypted and there is no terminal to ask for its pass " +
+                  "phrase: give it with --passin env:VARIABLE or --passin file:PATH");
+  if (!key && request.asked)
+    throw Failure("cannot decrypt " + request.name + " (wrong pass phrase?)");
   if (!key || EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA)
-    throw Failure(path + " holds no unencrypted PEM RSA private key");
+    throw Failure(request.name + " holds no PEM RSA private key");
   return key;
 }
 
@@ -49,6 +80,10 @@ void exportComponent(const EVP_PKEY* key, const char* name, std::span<std::uint8
     throw Failure(std::string("the key's ") + name + " component is too long");
 }
 
+void exportComponent(const EVP_PKEY* key, const char* name, SecretBytes& out) {
+  exportComponent(key, name, std::span<std::uint8_t>(out.data(), out.size()));
+}
+
 void requireTokenShape(const EVP_PKEY* key) {
   if (EVP_PKEY_get_bits(key) != kRsaBits) throw Failure("the token holds 1024-bit RSA keys only");
   if (!BN_is_word(component(key, OSSL_PKEY_PARAM_RSA_E).get(), kPublicExponent))
@@ -57,42 +92,36 @@ void requireTokenShape(const EVP_PKEY* key) {
 
 }  // namespace
 
-TokenPrivateKey readPrivateKeyPem(const std::string& path) {
-  const auto key = loadPem(path);
+SecretBytes readPassphrase(const std::string& spec) {
+  if (spec.starts_with(kFileSource)) return readSecretLine(spec.substr(kFileSource.size()));
+  if (spec.starts_with(kEnvSource)) {
+    const std::string variable = spec.substr(kEnvSource.size());
+    auto phrase = secretFromEnvironment(variable);
+    if (!phrase) throw UsageError("environment variable " + variable + " is not set");
+    return std::move(*phrase);
+  }
+  throw UsageError("--passin takes env:VARIABLE or file:PATH");
+}
+
+TokenPrivateKey parsePrivateKeyPem(std::span<const std::uint8_t> pem, const std::string& name,
+                                   const std::optional<SecretBytes>& passphrase) {
+  PassphraseRequest request{name, passphrase, false, false, nullptr};
+  const auto key = loadPem(pem, request);
   requireTokenShape(key.get());
   TokenPrivateKey out;
   exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_N, out.modulus);
-  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, {out.prime1.data(), out.prime1.size()});
-  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, {out.prime2.data(), out.prime2.size()});
-  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1,
-                  {out.exponent1.data(), out.exponent1.size()});
-  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2,
-                  {out.exponent2.data(), out.exponent2.size()});
-  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1,
-                  {out.coefficient.data(), out.coefficient.size()});
+  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, out.prime1);
+  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, out.prime2);
+  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1, out.exponent1);
+  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2, out.exponent2);
+  exportComponent(key.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1, out.coefficient);
   return out;
 }
 
-std::string publicKeyPem(std::span<const std::uint8_t> modulus) {
-  Owned<BIGNUM> n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
-  Owned<BIGNUM> e(BN_new());
-  Owned<OSSL_PARAM_BLD> build(OSSL_PARAM_BLD_new());
-  if (!n || !e || !build || BN_set_word(e.get(), kPublicExponent) != 1 ||
-      OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_N, n.get()) != 1 ||
-      OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_E, e.get()) != 1)
-    throw Failure("cannot build the public key");
-  Owned<OSSL_PARAM> params(OSSL_PARAM_BLD_to_param(build.get()));
-  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
-  EVP_PKEY* raw = nullptr;
-  if (!params || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
-      EVP_PKEY_fromdata(ctx.get(), &raw, EVP_PKEY_PUBLIC_KEY, params.get()) != 1)
-    throw Failure("the token's modulus is not a usable RSA key");
-  Owned<EVP_PKEY> key(raw);
-  Owned<BIO> bio(BIO_new(BIO_s_mem()));
-  if (!bio || PEM_write_bio_PUBKEY(bio.get(), key.get()) != 1) throw Failure("cannot write PEM");
-  char* text = nullptr;
-  const long length = BIO_get_mem_data(bio.get(), &text);
-  return std::string(text, static_cast<std::size_t>(length));
+TokenPrivateKey readPrivateKeyPem(const std::string& path,
+                                  const std::optional<SecretBytes>& passphrase) {
+  const SecretBytes pem = readSecretFile(path);
+  return parsePrivateKeyPem(pem.span(), path, passphrase);
 }
 
 }  // namespace tkp30

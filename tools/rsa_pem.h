@@ -1,8 +1,9 @@
-// RSA keys between PEM files and the token's raw components.
+// RSA private keys from PEM files into the token's raw components.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -22,13 +23,20 @@ struct TokenPrivateKey {
   SecretBytes coefficient{kCrtComponentBytes};
 };
 
-// Reads an unencrypted PEM RSA private key (PKCS #1 or PKCS #8). Fails
-// unless it is 1024 bits with the public exponent 65537, the only keys
-// the token holds.
-TokenPrivateKey readPrivateKeyPem(const std::string& path);
+// Where the pass phrase of an encrypted key comes from: "env:VARIABLE"
+// or "file:PATH" (its first line). Throws UsageError for anything else.
+SecretBytes readPassphrase(const std::string& spec);
 
-// The public key of a modulus with exponent 65537, as PEM
-// SubjectPublicKeyInfo ("BEGIN PUBLIC KEY").
-std::string publicKeyPem(std::span<const std::uint8_t> modulus);
+// Parses a PEM RSA private key (PKCS #1 or PKCS #8, encrypted or not)
+// held in memory; `name` names it in messages. An encrypted key takes
+// `passphrase`, or without one asks on the terminal, and without a
+// terminal fails rather than waiting for one. Fails unless the key is
+// 1024 bits with the public exponent 65537, the only keys the token holds.
+TokenPrivateKey parsePrivateKeyPem(std::span<const std::uint8_t> pem, const std::string& name,
+                                   const std::optional<SecretBytes>& passphrase);
+
+// The same for a PEM file.
+TokenPrivateKey readPrivateKeyPem(const std::string& path,
+                                  const std::optional<SecretBytes>& passphrase);
 
 }  // namespace tkp30

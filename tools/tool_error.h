@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace tkp30 {
 
@@ -13,15 +14,18 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-// A library call returned something other than success.
+// A library call returned something other than success. `detail` adds
+// what the tool found out about the cause (lines that start with "\n").
 class LibraryError : public std::runtime_error {
  public:
-  LibraryError(const std::string& call, std::int32_t code)
-      : std::runtime_error(call), code_(code) {}
+  LibraryError(const std::string& call, std::int32_t code, std::string detail = "")
+      : std::runtime_error(call), code_(code), detail_(std::move(detail)) {}
   std::int32_t code() const { return code_; }
+  const std::string& detail() const { return detail_; }
 
  private:
   std::int32_t code_;
+  std::string detail_;
 };
 
 // Anything else that went wrong: a file, a check, a refused confirmation.

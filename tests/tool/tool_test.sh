@@ -2,52 +2,10 @@
 # The tkp30 tool end to end on an emulated token: every command family,
 # the PIN flows with wrong PINs, and the ciphers against openssl.
 #   tool_test.sh <tkp30> <openssl> <work dir>
-set -u
-
 TKP30=$1
 OPENSSL=$2
 WORK=$3
-rm -rf "$WORK"
-mkdir -p "$WORK"
-cd "$WORK" || exit 1
-unset TKP30_SLOTS TKP30_TRACE
-export LC_ALL=C.UTF-8
-
-IMAGE=$WORK/token.img
-FAILURES=0
-OUT=$WORK/out.txt
-ERR=$WORK/err.txt
-
-export SUPER_PIN=11223344 USER_PIN=123456 WRONG_PIN=999999 NEW_PIN=654321
-
-fail() {
-  echo "FAIL: $*"
-  echo "  stdout: $(head -c 400 "$OUT")"
-  echo "  stderr: $(head -c 400 "$ERR")"
-  FAILURES=$((FAILURES + 1))
-}
-
-# expect <exit code> <description> -- <command...>
-expect() {
-  local want=$1 what=$2
-  shift 3
-  "$@" >"$OUT" 2>"$ERR"
-  local got=$?
-  [ "$got" -eq "$want" ] || fail "$what: exit $got, wanted $want"
-}
-
-# tk <exit code> <description> <tkp30 arguments...>: on the test token.
-tk() {
-  local want=$1 what=$2
-  shift 2
-  expect "$want" "$what" -- "$TKP30" --emulator "$IMAGE" "$@"
-}
-
-stdout_has() { grep -q -- "$2" "$OUT" || fail "$1: stdout lacks '$2'"; }
-stderr_has() { grep -q -- "$2" "$ERR" || fail "$1: stderr lacks '$2'"; }
-same_files() { cmp -s "$2" "$3" || fail "$1: $2 and $3 differ"; }
-
-openssl_enc() { "$OPENSSL" enc -provider legacy -provider default "$@"; }
+. "$(dirname "$0")/common.sh"
 
 usage_errors() {
   expect 2 "no command" -- "$TKP30"
@@ -145,7 +103,7 @@ file_round_trips() {
   tk 0 "file read hex" file read --type 2 --index 5 --offset 10 --length 4
   stdout_has "file hex" "deadbeef"
   tk 1 "read of a file never created" file read --type 3 --index 7 --length 1
-  tk 0 "file delete" file delete --type 2 --index 5
+  tk 0 "file delete" file delete --yes --type 2 --index 5
   tk 1 "read after delete" file read --type 2 --index 5 --length 1
   stderr_has "read after delete" "code -129"
   tk 0 "file with a user-PIN read" file create --type 1 --index 3 --size 8 --read user --write user
@@ -285,8 +243,4 @@ ciphers
 trace_and_power_cycle
 demo
 
-if [ "$FAILURES" -ne 0 ]; then
-  echo "$FAILURES check(s) failed"
-  exit 1
-fi
-echo "all tool checks passed"
+finish

@@ -5,6 +5,8 @@
 #include "cipher_stream.h"
 #include "gbk.h"
 #include "hex.h"
+#include "norv_dal_tkp30.h"
+#include "result_text.h"
 #include "tool_error.h"
 
 namespace tkp30 {
@@ -22,10 +24,35 @@ TEST_F(Locale, GbkMessagesReachAUtf8TerminalAsUtf8) {
   EXPECT_EQ(libraryMessage(2), "PIN码不正确，还有2次重试机会");
 }
 
-TEST_F(Locale, WhatTheLocaleCannotShowBecomesQuestionMarks) {
+TEST_F(Locale, WhatTheLocaleCannotShowIsLeftOutRatherThanMangled) {
   ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
-  EXPECT_EQ(gbkToLocale("SSF\xD4\xCB\xCB\xE3"), "SSF??");
-  EXPECT_EQ(gbkToLocale("a\xFF"), "a?");  // a broken trailing byte
+  EXPECT_EQ(gbkToLocale("SSF\xD4\xCB\xCB\xE3"), std::nullopt);
+  EXPECT_EQ(gbkToLocale("plain ASCII"), "plain ASCII");
+  EXPECT_EQ(describeResult(-114), "logging in failed");
+  EXPECT_EQ(describeResult(2), "wrong PIN, 2 tries left");
+  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+  EXPECT_EQ(gbkToLocale("a\xFF"), std::nullopt);  // a broken trailing byte
+  EXPECT_EQ(describeResult(-114), "登录失败 - logging in failed");
+  EXPECT_EQ(describeResult(0x6A82), "the card refused the command");
+}
+
+TEST(ResultText, EveryCodeOfTheErrorTableHasAnEnglishMeaning) {
+  const std::int32_t codes[] = {
+      NORV_DAL_ERR_PARAM, NORV_DAL_ERR_SYNC, NORV_DAL_ERR_CREATE_SYNC, NORV_DAL_ERR_GEN_RAND,
+      NORV_DAL_ERR_SSF33, NORV_DAL_ERR_CIPHERTEXT, NORV_DAL_ERR_CIPHER_MODE,
+      NORV_DAL_ERR_CREATE_SYM_KEY, NORV_DAL_ERR_RSA, NORV_DAL_ERR_DATA_LEN,
+      NORV_DAL_ERR_GEN_KEY_PAIR, NORV_DAL_ERR_MODULUS_LEN, NORV_DAL_ERR_DELETE_FILE,
+      NORV_DAL_ERR_FILE_DELETED, NORV_DAL_ERR_READ_FILE, NORV_DAL_ERR_WRITE_FILE,
+      NORV_DAL_ERR_WRITE_PIN, NORV_DAL_ERR_WRITE_KEY_FILE, NORV_DAL_ERR_CREATE_KEY_FILE,
+      NORV_DAL_ERR_CREATE_FILE, NORV_DAL_ERR_WRITE, NORV_DAL_ERR_CLEAR_FORMAT,
+      NORV_DAL_ERR_LOGOUT, NORV_DAL_ERR_LOGIN, NORV_DAL_ERR_CHANGE_PIN, NORV_DAL_ERR_UNLOCK_PIN,
+      NORV_DAL_ERR_VERIFY_PIN, NORV_DAL_ERR_UNLOCK_SUPER_PIN, NORV_DAL_ERR_OTHER,
+      NORV_DAL_ERR_RESET_DEVICE, NORV_DAL_ERR_OPEN_DEVICE, NORV_DAL_ERR_NO_DEVICE,
+      NORV_DAL_ERR_NOT_SUPPORTED, NORV_DAL_ERR_SUPER_PIN_LOCKED, NORV_DAL_ERR_USER_PIN_LOCKED};
+  for (const std::int32_t code : codes) EXPECT_NE(englishMeaning(code), "unknown result") << code;
+  EXPECT_EQ(englishMeaning(1), "wrong PIN, 1 try left");
+  EXPECT_EQ(englishMeaning(14), "wrong PIN, 14 tries left");
+  EXPECT_EQ(englishMeaning(-3), "unknown result");
 }
 
 CipherChoice choice(Algorithm algorithm, std::string_view keyHex, std::string_view ivHex, bool cbc) {

@@ -11,6 +11,8 @@ TEST(Hex, PairsWithBlanksBetweenThemParse) {
   EXPECT_EQ(*bytes, (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
   EXPECT_EQ(toHex(*bytes), "deadbeef");
   EXPECT_EQ(parseHex("")->size(), 0u);
+  EXPECT_EQ(parseHex("de:ad:BE:ef"), bytes);
+  EXPECT_FALSE(parseHex("d:e").has_value());  // a colon inside a pair
 }
 
 TEST(Hex, AnythingElseIsRefusedAndLeavesTheSecretUntouched) {

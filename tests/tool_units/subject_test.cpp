@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include "certificates.h"
+#include "tool_error.h"
+
+namespace tkp30 {
+namespace {
+
+std::string oneLine(const X509_NAME& name) {
+  Owned<BIO> bio(BIO_new(BIO_s_mem()));
+  X509_NAME_print_ex(bio.get(), &name, 0, XN_FLAG_RFC2253);
+  char* text = nullptr;
+  const long length = BIO_get_mem_data(bio.get(), &text);
+  return std::string(text, static_cast<std::size_t>(length));
+}
+
+TEST(Subject, SlashSeparatedFieldsWithEscapes) {
+  EXPECT_EQ(oneLine(*parseSubject("/CN=Alice/O=Example\\/Org/C=CN")),
+            "C=CN,O=Example/Org,CN=Alice");
+  EXPECT_EQ(oneLine(*parseSubject("/CN=李")), "CN=\\E6\\9D\\8E");
+}
+
+TEST(Subject, AnythingElseIsAUsageError) {
+  for (const char* bad : {"CN=x", "/", "/CN", "/=x", "/CN=", "/XX=x", "/CN=a/", "/C=toolong"})
+    EXPECT_THROW(parseSubject(bad), UsageError) << bad;
+}
+
+}  // namespace
+}  // namespace tkp30

@@ -1,0 +1,26 @@
+// PKCS #10 certificate requests and self-signed X.509 certificates for a
+// key pair on the token, built by libcrypto; only the signature comes
+// from the token.
+#pragma once
+
+#include <string>
+
+#include "digest.h"
+#include "ossl_owned.h"
+#include "token_rsa_key.h"
+
+namespace tkp30 {
+
+// A distinguished name written as "/CN=Alice/O=Example" (a '\' takes the
+// next character as it is). Throws UsageError for anything else.
+Owned<X509_NAME> parseSubject(const std::string& text);
+
+// The request, signed by the token, as PEM.
+std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, Hash hash);
+
+// A CA certificate for the key, issued by itself, valid from now for
+// `days` days, signed by the token, as PEM.
+std::string makeSelfSignedPem(const TokenRsaKey& key, const X509_NAME& subject, int days,
+                              Hash hash);
+
+}  // namespace tkp30

@@ -1,0 +1,76 @@
+// Certificate requests and self-signed certificates for a key pair on the
+// token: libcrypto builds them, the token signs them.
+#include <iostream>
+#include <string>
+
+#include "certificates.h"
+#include "commands.h"
+#include "file_io.h"
+#include "key_options.h"
+#include "token_checks.h"
+#include "token_select.h"
+#include "tool_error.h"
+
+namespace tkp30 {
+namespace {
+
+constexpr int kMaxDays = 36500;
+
+struct PkiOptions {
+  int slot = 0;
+  std::string subject;
+  std::string out = "-";
+  Hash hash = Hash::kSha256;
+  int days = 365;
+};
+
+void csr(const PkiOptions& o) {
+  const auto subject = parseSubject(o.subject);
+  std::string pem;
+  {
+    const auto token = openToken();
+    const TokenRsaKey key(o.slot, requireKeyPair(o.slot));
+    requireLogin(PinNeeded::Either, "csr");
+    pem = makeRequestPem(key, *subject, o.hash);
+  }
+  writeTextFile(o.out, pem);
+}
+
+void selfsign(const PkiOptions& o) {
+  const auto subject = parseSubject(o.subject);
+  std::string pem;
+  {
+    const auto token = openToken();
+    const TokenRsaKey key(o.slot, requireKeyPair(o.slot));
+    requireLogin(PinNeeded::Either, "selfsign");
+    pem = makeSelfSignedPem(key, *subject, o.days, o.hash);
+  }
+  writeTextFile(o.out, pem);
+}
+
+void addCommon(CLI::App& command, PkiOptions& o) {
+  addKeySlotOption(command, o.slot);
+  command.add_option("--subject", o.subject, "The subject, e.g. '/CN=Alice/O=Example'")
+      ->required();
+  addHashOption(command, o.hash);
+  command.add_option("-o,--out", o.out, "PEM file to write (default: stdout)");
+}
+
+}  // namespace
+
+void addPkiCommands(CLI::App& app, Action& action) {
+  auto o = std::make_shared<PkiOptions>();
+  auto* request = app.add_subcommand(
+      "csr", "A PKCS #10 certificate request signed by a key pair on the token (needs a login)");
+  addCommon(*request, *o);
+  onRun(*request, action, o, csr);
+
+  auto* cert = app.add_subcommand(
+      "selfsign", "A self-signed X.509 certificate for a key pair on the token (needs a login)");
+  addCommon(*cert, *o);
+  cert->add_option("--days", o->days, "Days of validity from now (default 365)")
+      ->check(numberIn(1, kMaxDays, "--days"));
+  onRun(*cert, action, o, selfsign);
+}
+
+}  // namespace tkp30

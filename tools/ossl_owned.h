@@ -1,0 +1,32 @@
+// libcrypto objects owned by std::unique_ptr, each freed by its own call.
+#pragma once
+
+#include <openssl/bio.h>
+#include <openssl/bn.h>
+#include <openssl/evp.h>
+#include <openssl/param_build.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <memory>
+
+namespace tkp30 {
+
+struct OsslFree {
+  void operator()(BIO* p) const { BIO_free(p); }
+  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
+  void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
+  void operator()(BIGNUM* p) const { BN_clear_free(p); }
+  void operator()(OSSL_PARAM_BLD* p) const { OSSL_PARAM_BLD_free(p); }
+  void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
+  void operator()(X509* p) const { X509_free(p); }
+  void operator()(X509_REQ* p) const { X509_REQ_free(p); }
+  void operator()(X509_NAME* p) const { X509_NAME_free(p); }
+  void operator()(X509_EXTENSION* p) const { X509_EXTENSION_free(p); }
+  void operator()(ASN1_INTEGER* p) const { ASN1_INTEGER_free(p); }
+};
+
+template <typename T>
+using Owned = std::unique_ptr<T, OsslFree>;
+
+}  // namespace tkp30
