@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "dmcos.h"
+#include "token_lock.h"
 #include "token_select.h"
 #include "tool_error.h"
 
@@ -28,6 +29,9 @@ std::string imageOf(const EmuOptions& o) {
 
 void powerCycle(const EmuOptions& o) {
   const std::string image = imageOf(o);
+  // Power goes away under whatever another program is doing: not in the
+  // middle of one of its operations.
+  const TokenLock lock;
   char reason[256] = {};
   if (!PowerCycleEmu_UK(image.c_str(), reason, static_cast<int>(sizeof reason)))
     throw Failure("power cycle of " + image + ": " + reason);
