@@ -6,6 +6,20 @@
  * calls, or a raw card status word from NORV_DAL_FormatDevice.
  * NORV_DAL_GetErrMsg turns any result into a GBK message.
  *
+ * Sharing a token: the library takes no lock of its own, and most token
+ * operations are several card commands that rely on the card's state
+ * between them (a selection and the read after it, a challenge and the
+ * command that uses it, an SSF33 key load and every block until the final
+ * call). Callers that share a token, between threads or processes, MUST
+ * serialise whole operations with the machine-wide named lock below:
+ *
+ *   NORV_DAL_MUTEX *lock;
+ *   NORV_DAL_CreateMutex(&lock);          once
+ *   NORV_DAL_LockMutex(lock);             around each whole operation;
+ *   ... NORV_DAL_ReadUsrDataFile(...) ... an SSF33 stream from its acquire
+ *   NORV_DAL_UnLockMutex(lock);           to its final call is one
+ *   NORV_DAL_DestroyMutex(lock);          at the end
+ *
  * Plain C: compiles as C99 and as C++.
  *
  * The session no-ops are exported on Windows under the decorated names
@@ -99,6 +113,10 @@ NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_InitializeEx(int32_t reserved);
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_FinalizeEx(int32_t reserved);
 
 /* ---- Messages, function table, lock ----------------------------------- */
+/* The lock is one machine-wide binary semaphore, free when first created;
+ * any holder of a handle may release it, and it is not re-entrant. See
+ * the top of this file for the pattern every caller sharing a token
+ * follows. */
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_GetErrMsg(int32_t code, char *msg);
 struct NORV_DAL_FUNCTION_LIST;
 NORV_DAL_API int32_t NORV_DAL_CALL
