@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need (only the
-# missing ones, so a prepared machine makes no network calls).
+# missing ones, so a prepared machine makes no network calls). The tool's
+# tests drive a pseudo-terminal with python3, render the manual page with
+# groff and check OpenSSH keys with ssh-keygen.
 set -euo pipefail
 
 PACKAGES=(
@@ -9,6 +11,7 @@ PACKAGES=(
   libpcsclite-dev pcscd vsmartcard-vpcd opensc pcsc-tools
   libp11-kit-dev openssh-client gnutls-bin softhsm2
   gcovr clang-tidy clang-format-14 cppcheck
+  python3 groff-base
 )
 
 missing=()

@@ -31,7 +31,7 @@ struct PassphraseRequest {
 
 int copyPassphrase(const SecretBytes& phrase, char* buf, int size) {
   if (phrase.size() > static_cast<std::size_t>(size)) return -1;
-  std::memcpy(buf, phrase.data(), phrase.size());
+  if (!phrase.empty()) std::memcpy(buf, phrase.data(), phrase.size());
   return static_cast<int>(phrase.size());
 }
 
