@@ -29,15 +29,9 @@ void parse(std::uint8_t which, std::span<const std::uint8_t> input) {
       (void)tkp30::parseHex(text, key);
       break;
     }
-    case 1:
-      (void)tkp30::parseHex(text);
-      break;
-    case 2:
-      (void)tkp30::parsePrivateKeyPem(input, "fuzz.pem", unusablePassphrase());
-      break;
-    default:
-      (void)tkp30::parseSubject(std::string(text));
-      break;
+    case 1: (void)tkp30::parseHex(text); break;
+    case 2: (void)tkp30::parsePrivateKeyPem(input, "fuzz.pem", unusablePassphrase()); break;
+    default: (void)tkp30::parseSubject(std::string(text)); break;
   }
 }
 

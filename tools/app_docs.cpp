@@ -47,11 +47,14 @@ std::string upper(std::string text) {
 
 std::string optionLabel(const CLI::Option& opt) {
   std::string label;
-  for (const auto& s : opt.get_snames()) label += (label.empty() ? "" : ", ") + ("\\fB\\-" + s + "\\fR");
+  for (const auto& s : opt.get_snames())
+    label += (label.empty() ? "" : ", ") + ("\\fB\\-" + s + "\\fR");
   for (const auto& l : opt.get_lnames())
     label += (label.empty() ? "" : ", ") + ("\\fB\\-\\-" + troff(l) + "\\fR");
-  if (!opt.nonpositional()) label = "\\fI" + troff(opt.get_name(true)) + "\\fR";
-  else if (takesValue(opt)) label += " \\fI" + troff(opt.get_type_name()) + "\\fR";
+  if (!opt.nonpositional())
+    label = "\\fI" + troff(opt.get_name(true)) + "\\fR";
+  else if (takesValue(opt))
+    label += " \\fI" + troff(opt.get_type_name()) + "\\fR";
   return label;
 }
 
@@ -110,7 +113,8 @@ std::string manPage(const CLI::App& app, const std::string& version) {
   const std::string name = app.get_name();
   out << ".TH " << upper(name) << " 1 \"\" \"" << troff(name + " " + version)
       << "\" \"User Commands\"\n"
-      << ".SH NAME\n" << troff(app.get_description()) << "\n"
+      << ".SH NAME\n"
+      << troff(app.get_description()) << "\n"
       << ".SH SYNOPSIS\n.B " << troff(name) << "\n[\\fIoptions\\fR] \\fICOMMAND\\fR "
       << "[\\fIcommand options\\fR]\n"
       << ".SH OPTIONS\n";

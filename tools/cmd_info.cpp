@@ -97,8 +97,7 @@ void printText(const TokenInfo& info) {
   }
   std::cout << "super PIN:      " << loginText(info.superLoggedIn) << "\n"
             << "user PIN:       " << loginText(info.userLoggedIn) << "\n"
-            << "key pairs:      " << info.keyPairs.size() << " of " << kKeyPairSlots
-            << " in use\n";
+            << "key pairs:      " << info.keyPairs.size() << " of " << kKeyPairSlots << " in use\n";
   for (const int slot : info.keyPairs) std::cout << "  slot " << slot << "\n";
   std::cout << "global info:    " << (info.globalInfoFile ? "present" : "absent or empty") << "\n"
             << "user data files (indexes 0-" << kProbedFileIndexes - 1 << ", readable now):";

@@ -90,8 +90,8 @@ void pubkey(const KeyOptions& o) {
     modulus = requireKeyPair(o.slot);
   }
   if (o.der) return writeWholeFile(o.out, publicKeyDer(modulus));
-  const std::string text = o.ssh ? publicKeySsh(modulus, "tkp30-key-" + std::to_string(o.slot))
-                                 : publicKeyPem(modulus);
+  const std::string text =
+      o.ssh ? publicKeySsh(modulus, "tkp30-key-" + std::to_string(o.slot)) : publicKeyPem(modulus);
   writeTextFile(o.out, text);
 }
 

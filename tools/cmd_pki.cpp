@@ -1,6 +1,5 @@
 // Certificate requests and self-signed certificates for a key pair on the
 // token: libcrypto builds them, the token signs them.
-#include <iostream>
 #include <string>
 
 #include "certificates.h"
@@ -24,34 +23,36 @@ struct PkiOptions {
   int days = 365;
 };
 
-void csr(const PkiOptions& o) {
+// The PEM that `build` makes from the slot's key and the subject, signed
+// on the token under the lock, written once the lock is given back.
+template <typename Build>
+void writeSignedByToken(const PkiOptions& o, const std::string& action, Build build) {
   const auto subject = parseSubject(o.subject);
   std::string pem;
   {
     const auto token = openToken();
     const TokenRsaKey key(o.slot, requireKeyPair(o.slot));
-    requireLogin(PinNeeded::Either, "csr");
-    pem = makeRequestPem(key, *subject, o.hash);
+    requireLogin(PinNeeded::Either, action);
+    pem = build(key, *subject);
   }
   writeTextFile(o.out, pem);
 }
 
+void csr(const PkiOptions& o) {
+  writeSignedByToken(o, "csr", [&o](const TokenRsaKey& key, const X509_NAME& subject) {
+    return makeRequestPem(key, subject, o.hash);
+  });
+}
+
 void selfsign(const PkiOptions& o) {
-  const auto subject = parseSubject(o.subject);
-  std::string pem;
-  {
-    const auto token = openToken();
-    const TokenRsaKey key(o.slot, requireKeyPair(o.slot));
-    requireLogin(PinNeeded::Either, "selfsign");
-    pem = makeSelfSignedPem(key, *subject, o.days, o.hash);
-  }
-  writeTextFile(o.out, pem);
+  writeSignedByToken(o, "selfsign", [&o](const TokenRsaKey& key, const X509_NAME& subject) {
+    return makeSelfSignedPem(key, subject, o.days, o.hash);
+  });
 }
 
 void addCommon(CLI::App& command, PkiOptions& o) {
   addKeySlotOption(command, o.slot);
-  command.add_option("--subject", o.subject, "The subject, e.g. '/CN=Alice/O=Example'")
-      ->required();
+  command.add_option("--subject", o.subject, "The subject, e.g. '/CN=Alice/O=Example'")->required();
   addHashOption(command, o.hash);
   command.add_option("-o,--out", o.out, "PEM file to write (default: stdout)");
 }

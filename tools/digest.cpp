@@ -14,24 +14,19 @@ namespace {
 // The DER in front of the digest: SEQUENCE { SEQUENCE { OID, NULL },
 // OCTET STRING (digest length) }.
 std::span<const std::uint8_t> digestInfoPrefix(Hash hash) {
-  static constexpr std::array<std::uint8_t, 15> kSha1 = {0x30, 0x21, 0x30, 0x09, 0x06,
-                                                         0x05, 0x2b, 0x0e, 0x03, 0x02,
-                                                         0x1a, 0x05, 0x00, 0x04, 0x14};
-  static constexpr std::array<std::uint8_t, 19> kSha384 = {
-      0x30, 0x41, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
-      0x65, 0x03, 0x04, 0x02, 0x02, 0x05, 0x00, 0x04, 0x30};
-  static constexpr std::array<std::uint8_t, 19> kSha512 = {
-      0x30, 0x51, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
-      0x65, 0x03, 0x04, 0x02, 0x03, 0x05, 0x00, 0x04, 0x40};
+  static constexpr std::array<std::uint8_t, 15> kSha1 = {
+      0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e, 0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
+  static constexpr std::array<std::uint8_t, 19> kSha384 = {0x30, 0x41, 0x30, 0x0d, 0x06, 0x09, 0x60,
+                                                           0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02,
+                                                           0x02, 0x05, 0x00, 0x04, 0x30};
+  static constexpr std::array<std::uint8_t, 19> kSha512 = {0x30, 0x51, 0x30, 0x0d, 0x06, 0x09, 0x60,
+                                                           0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02,
+                                                           0x03, 0x05, 0x00, 0x04, 0x40};
   switch (hash) {
-    case Hash::kSha1:
-      return kSha1;
-    case Hash::kSha256:
-      return kSha256DigestInfoPrefix;
-    case Hash::kSha384:
-      return kSha384;
-    case Hash::kSha512:
-      return kSha512;
+    case Hash::kSha1: return kSha1;
+    case Hash::kSha256: return kSha256DigestInfoPrefix;
+    case Hash::kSha384: return kSha384;
+    case Hash::kSha512: return kSha512;
   }
   return kSha256DigestInfoPrefix;
 }
@@ -51,14 +46,10 @@ void digestFile(const EVP_MD* md, const std::string& path, std::span<std::uint8_
 
 const EVP_MD* mdOf(Hash hash) {
   switch (hash) {
-    case Hash::kSha1:
-      return EVP_sha1();
-    case Hash::kSha256:
-      return EVP_sha256();
-    case Hash::kSha384:
-      return EVP_sha384();
-    case Hash::kSha512:
-      return EVP_sha512();
+    case Hash::kSha1: return EVP_sha1();
+    case Hash::kSha256: return EVP_sha256();
+    case Hash::kSha384: return EVP_sha384();
+    case Hash::kSha512: return EVP_sha512();
   }
   return EVP_sha256();
 }

@@ -12,9 +12,10 @@ namespace {
 // Built on first use: a table of static storage duration could throw
 // before main.
 const std::map<std::string, Hash>& hashes() {
-  static const std::map<std::string, Hash> table = {
-      {"sha1", Hash::kSha1}, {"sha256", Hash::kSha256}, {"sha384", Hash::kSha384},
-      {"sha512", Hash::kSha512}};
+  static const std::map<std::string, Hash> table = {{"sha1", Hash::kSha1},
+                                                    {"sha256", Hash::kSha256},
+                                                    {"sha384", Hash::kSha384},
+                                                    {"sha512", Hash::kSha512}};
   return table;
 }
 

@@ -17,9 +17,7 @@ std::vector<std::uint8_t> sha256DigestInfo(const Sha256& digest) {
   return info;
 }
 
-RsaBlock signatureBlock(const Sha256& digest) {
-  return *signatureBlock(sha256DigestInfo(digest));
-}
+RsaBlock signatureBlock(const Sha256& digest) { return *signatureBlock(sha256DigestInfo(digest)); }
 
 std::optional<RsaBlock> signatureBlock(std::span<const std::uint8_t> digestInfo) {
   RsaBlock block;

@@ -22,12 +22,9 @@ bool readModulus(int slot, Modulus& modulus) {
 
 std::string loginHint(PinNeeded need) {
   switch (need) {
-    case PinNeeded::User:
-      return "the user PIN is not logged in: run `tkp30 login` first";
-    case PinNeeded::Super:
-      return "the super PIN is not logged in: run `tkp30 login super` first";
-    case PinNeeded::Either:
-      break;
+    case PinNeeded::User: return "the user PIN is not logged in: run `tkp30 login` first";
+    case PinNeeded::Super: return "the super PIN is not logged in: run `tkp30 login super` first";
+    case PinNeeded::Either: break;
   }
   return "no PIN is logged in: run `tkp30 login` (user PIN) or `tkp30 login super` first";
 }

@@ -34,9 +34,9 @@ extern "C" int signOnToken(int flen, const unsigned char* from, unsigned char* t
   const auto block = signatureBlock({from, static_cast<std::size_t>(flen)});
   if (!block) return -1;
   std::int32_t length = 0;
-  signer->lastResult = NORV_DAL_RsaPrivateKeyRaw(privateKeyFile(signer->slot), block->data(),
-                                                 static_cast<std::int32_t>(block->size()), to,
-                                                 &length);
+  signer->lastResult =
+      NORV_DAL_RsaPrivateKeyRaw(privateKeyFile(signer->slot), block->data(),
+                                static_cast<std::int32_t>(block->size()), to, &length);
   return signer->lastResult == NORV_DAL_OK ? static_cast<int>(length) : -1;
 }
 
@@ -61,7 +61,8 @@ TokenRsaKey::TokenRsaKey(int slot, std::span<const std::uint8_t> modulus)
   Owned<BIGNUM> e(BN_new());
   key_.reset(EVP_PKEY_new());
   if (rsa == nullptr || !n || !e || !key_ || BN_set_word(e.get(), kPublicExponent) != 1 ||
-      RSA_set_method(rsa, signer_->method) != 1 || RSA_set0_key(rsa, n.get(), e.get(), nullptr) != 1) {
+      RSA_set_method(rsa, signer_->method) != 1 ||
+      RSA_set0_key(rsa, n.get(), e.get(), nullptr) != 1) {
     RSA_free(rsa);
     throw Failure("cannot set up the token's key for libcrypto");
   }
@@ -80,7 +81,8 @@ TokenRsaKey::~TokenRsaKey() {
 }
 
 void TokenRsaKey::throwIfTokenFailed() const {
-  if (signer_->lastResult != NORV_DAL_OK) throw LibraryError("sign on the token", signer_->lastResult);
+  if (signer_->lastResult != NORV_DAL_OK)
+    throw LibraryError("sign on the token", signer_->lastResult);
 }
 
 }  // namespace tkp30

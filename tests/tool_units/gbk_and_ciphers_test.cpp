@@ -37,25 +37,49 @@ TEST_F(Locale, WhatTheLocaleCannotShowIsLeftOutRatherThanMangled) {
 }
 
 TEST(ResultText, EveryCodeOfTheErrorTableHasAnEnglishMeaning) {
-  const std::int32_t codes[] = {
-      NORV_DAL_ERR_PARAM, NORV_DAL_ERR_SYNC, NORV_DAL_ERR_CREATE_SYNC, NORV_DAL_ERR_GEN_RAND,
-      NORV_DAL_ERR_SSF33, NORV_DAL_ERR_CIPHERTEXT, NORV_DAL_ERR_CIPHER_MODE,
-      NORV_DAL_ERR_CREATE_SYM_KEY, NORV_DAL_ERR_RSA, NORV_DAL_ERR_DATA_LEN,
-      NORV_DAL_ERR_GEN_KEY_PAIR, NORV_DAL_ERR_MODULUS_LEN, NORV_DAL_ERR_DELETE_FILE,
-      NORV_DAL_ERR_FILE_DELETED, NORV_DAL_ERR_READ_FILE, NORV_DAL_ERR_WRITE_FILE,
-      NORV_DAL_ERR_WRITE_PIN, NORV_DAL_ERR_WRITE_KEY_FILE, NORV_DAL_ERR_CREATE_KEY_FILE,
-      NORV_DAL_ERR_CREATE_FILE, NORV_DAL_ERR_WRITE, NORV_DAL_ERR_CLEAR_FORMAT,
-      NORV_DAL_ERR_LOGOUT, NORV_DAL_ERR_LOGIN, NORV_DAL_ERR_CHANGE_PIN, NORV_DAL_ERR_UNLOCK_PIN,
-      NORV_DAL_ERR_VERIFY_PIN, NORV_DAL_ERR_UNLOCK_SUPER_PIN, NORV_DAL_ERR_OTHER,
-      NORV_DAL_ERR_RESET_DEVICE, NORV_DAL_ERR_OPEN_DEVICE, NORV_DAL_ERR_NO_DEVICE,
-      NORV_DAL_ERR_NOT_SUPPORTED, NORV_DAL_ERR_SUPER_PIN_LOCKED, NORV_DAL_ERR_USER_PIN_LOCKED};
+  const std::int32_t codes[] = {NORV_DAL_ERR_PARAM,
+                                NORV_DAL_ERR_SYNC,
+                                NORV_DAL_ERR_CREATE_SYNC,
+                                NORV_DAL_ERR_GEN_RAND,
+                                NORV_DAL_ERR_SSF33,
+                                NORV_DAL_ERR_CIPHERTEXT,
+                                NORV_DAL_ERR_CIPHER_MODE,
+                                NORV_DAL_ERR_CREATE_SYM_KEY,
+                                NORV_DAL_ERR_RSA,
+                                NORV_DAL_ERR_DATA_LEN,
+                                NORV_DAL_ERR_GEN_KEY_PAIR,
+                                NORV_DAL_ERR_MODULUS_LEN,
+                                NORV_DAL_ERR_DELETE_FILE,
+                                NORV_DAL_ERR_FILE_DELETED,
+                                NORV_DAL_ERR_READ_FILE,
+                                NORV_DAL_ERR_WRITE_FILE,
+                                NORV_DAL_ERR_WRITE_PIN,
+                                NORV_DAL_ERR_WRITE_KEY_FILE,
+                                NORV_DAL_ERR_CREATE_KEY_FILE,
+                                NORV_DAL_ERR_CREATE_FILE,
+                                NORV_DAL_ERR_WRITE,
+                                NORV_DAL_ERR_CLEAR_FORMAT,
+                                NORV_DAL_ERR_LOGOUT,
+                                NORV_DAL_ERR_LOGIN,
+                                NORV_DAL_ERR_CHANGE_PIN,
+                                NORV_DAL_ERR_UNLOCK_PIN,
+                                NORV_DAL_ERR_VERIFY_PIN,
+                                NORV_DAL_ERR_UNLOCK_SUPER_PIN,
+                                NORV_DAL_ERR_OTHER,
+                                NORV_DAL_ERR_RESET_DEVICE,
+                                NORV_DAL_ERR_OPEN_DEVICE,
+                                NORV_DAL_ERR_NO_DEVICE,
+                                NORV_DAL_ERR_NOT_SUPPORTED,
+                                NORV_DAL_ERR_SUPER_PIN_LOCKED,
+                                NORV_DAL_ERR_USER_PIN_LOCKED};
   for (const std::int32_t code : codes) EXPECT_NE(englishMeaning(code), "unknown result") << code;
   EXPECT_EQ(englishMeaning(1), "wrong PIN, 1 try left");
   EXPECT_EQ(englishMeaning(14), "wrong PIN, 14 tries left");
   EXPECT_EQ(englishMeaning(-3), "unknown result");
 }
 
-CipherChoice choice(Algorithm algorithm, std::string_view keyHex, std::string_view ivHex, bool cbc) {
+CipherChoice choice(Algorithm algorithm, std::string_view keyHex, std::string_view ivHex,
+                    bool cbc) {
   CipherChoice s;
   s.algorithm = algorithm;
   s.cbc = cbc;
@@ -71,7 +95,8 @@ TEST(CipherChoice, KeyModeAndIvMustSuitTheAlgorithm) {
   EXPECT_NO_THROW(validate(choice(Algorithm::Rc4, "01", "", true)));
   EXPECT_THROW(validate(choice(Algorithm::Des, "00112233445566", "0001020304050607", true)),
                UsageError);
-  EXPECT_THROW(validate(choice(Algorithm::TripleDes, "00112233445566778899", "", false)), UsageError);
+  EXPECT_THROW(validate(choice(Algorithm::TripleDes, "00112233445566778899", "", false)),
+               UsageError);
   EXPECT_THROW(validate(choice(Algorithm::Ssf33, "0011223344556677", "", false)), UsageError);
   EXPECT_THROW(validate(choice(Algorithm::Des, "0011223344556677", "00010203", true)), UsageError);
   EXPECT_THROW(validate(choice(Algorithm::Des, "0011223344556677", "0001020304050607", false)),
@@ -81,7 +106,8 @@ TEST(CipherChoice, KeyModeAndIvMustSuitTheAlgorithm) {
 }
 
 TEST(CipherStream, StreamingInPiecesGivesTheOneShotResult) {
-  const auto s = choice(Algorithm::Rc2, "00112233445566778899aabbccddeeff", "0102030405060708", true);
+  const auto s =
+      choice(Algorithm::Rc2, "00112233445566778899aabbccddeeff", "0102030405060708", true);
   std::vector<std::uint8_t> plain(1000);
   for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 7);
 
