@@ -21,6 +21,7 @@ messages_in_any_locale() {
   stderr_has "open failure reason" "slot 1 (emu:$WORK/no/such/token.img): .*folder does not exist"
   stderr_lacks "open failure in C" "?"
   printf 'not a token image, only bytes' >damaged.img
+  chmod 600 damaged.img
   expect 1 "damaged image" -- "$TKP30" --emulator "$WORK/damaged.img" info
   stderr_has "damaged image" "打开设备错 - opening the token failed (code -101)"
   stderr_has "damaged image reason" "slot 1 (emu:$WORK/damaged.img): $WORK/damaged.img: "
