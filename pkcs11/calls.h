@@ -94,14 +94,14 @@ CK_RV VerifyRecover(CK_SESSION_HANDLE h, CK_BYTE_PTR signature, CK_ULONG signatu
                     CK_BYTE_PTR data, CK_ULONG_PTR dataLen);
 
 // dual_calls.cpp
-CK_RV DigestEncryptUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR part, CK_ULONG partLen,
-                          CK_BYTE_PTR out, CK_ULONG_PTR outLen);
-CK_RV DecryptDigestUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR part, CK_ULONG partLen,
-                          CK_BYTE_PTR out, CK_ULONG_PTR outLen);
+CK_RV DigestEncryptUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR part, CK_ULONG partLen, CK_BYTE_PTR out,
+                          CK_ULONG_PTR outLen);
+CK_RV DecryptDigestUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR part, CK_ULONG partLen, CK_BYTE_PTR out,
+                          CK_ULONG_PTR outLen);
 CK_RV SignEncryptUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR part, CK_ULONG partLen, CK_BYTE_PTR out,
                         CK_ULONG_PTR outLen);
-CK_RV DecryptVerifyUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR part, CK_ULONG partLen,
-                          CK_BYTE_PTR out, CK_ULONG_PTR outLen);
+CK_RV DecryptVerifyUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR part, CK_ULONG partLen, CK_BYTE_PTR out,
+                          CK_ULONG_PTR outLen);
 
 // key_calls.cpp
 CK_RV GenerateKey(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_ATTRIBUTE_PTR tmpl,

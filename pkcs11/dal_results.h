@@ -11,6 +11,8 @@ inline CK_RV deviceFailure(std::int32_t rv) {
   return rv == NORV_DAL_ERR_OPEN_DEVICE ? CKR_DEVICE_REMOVED : CKR_DEVICE_ERROR;
 }
 
-inline CK_RV deviceResult(std::int32_t rv) { return rv == NORV_DAL_OK ? CKR_OK : deviceFailure(rv); }
+inline CK_RV deviceResult(std::int32_t rv) {
+  return rv == NORV_DAL_OK ? CKR_OK : deviceFailure(rv);
+}
 
 }  // namespace p11

@@ -35,17 +35,17 @@ KeyHalf readHalf(ByteReader& r) {
 }  // namespace
 
 KeyEntry* Directory::key(int slot) {
-  const auto it = std::find_if(keys.begin(), keys.end(), [&](const KeyEntry& k) { return k.slot == slot; });
+  const auto it =
+      std::find_if(keys.begin(), keys.end(), [&](const KeyEntry& k) { return k.slot == slot; });
   return it == keys.end() ? nullptr : &*it;
 }
 
-const KeyEntry* Directory::key(int slot) const {
-  return const_cast<Directory*>(this)->key(slot);
-}
+const KeyEntry* Directory::key(int slot) const { return const_cast<Directory*>(this)->key(slot); }
 
 FileEntry* Directory::fileHolding(std::uint32_t object) {
-  const auto it = std::find_if(files.begin(), files.end(),
-                               [&](const FileEntry& f) { return object != 0 && f.object == object; });
+  const auto it = std::find_if(files.begin(), files.end(), [&](const FileEntry& f) {
+    return object != 0 && f.object == object;
+  });
   return it == files.end() ? nullptr : &*it;
 }
 

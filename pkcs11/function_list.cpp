@@ -7,6 +7,8 @@ using namespace p11::calls;
 
 CK_RV getFunctionList(CK_FUNCTION_LIST_PTR_PTR list);
 
+// The entries in the standard's order, packed.
+// clang-format off
 CK_FUNCTION_LIST kFunctionList = {
     {2, 40},
     Initialize, Finalize, GetInfo, getFunctionList, GetSlotList, GetSlotInfo, GetTokenInfo,
@@ -21,6 +23,7 @@ CK_FUNCTION_LIST kFunctionList = {
     GenerateKeyPair, WrapKey, UnwrapKey, DeriveKey, SeedRandom, GenerateRandom, GetFunctionStatus,
     CancelFunction, WaitForSlotEvent,
 };
+// clang-format on
 
 CK_RV getFunctionList(CK_FUNCTION_LIST_PTR_PTR list) {
   if (list == nullptr) return CKR_ARGUMENTS_BAD;

@@ -77,7 +77,8 @@ CK_RV GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO_PTR info) {
     if (info == nullptr) return CKR_ARGUMENTS_BAD;
     blankPadded(info->slotDescription, std::string_view("TKP30 token slot"));
     blankPadded(info->manufacturerID, kManufacturer);
-    info->flags = CKF_REMOVABLE_DEVICE | CKF_HW_SLOT | (tokenPresent(module) ? CKF_TOKEN_PRESENT : 0);
+    info->flags =
+        CKF_REMOVABLE_DEVICE | CKF_HW_SLOT | (tokenPresent(module) ? CKF_TOKEN_PRESENT : 0);
     info->hardwareVersion = kNoVersion;
     info->firmwareVersion = kNoVersion;
     return CKR_OK;

@@ -13,7 +13,7 @@ struct HashInfo {
   CK_MECHANISM_TYPE withRsaPss;   // CKM_SHA256_RSA_PKCS_PSS
   CK_RSA_PKCS_MGF_TYPE mgf;       // CKG_MGF1_SHA256
   const EVP_MD* (*md)();
-  ByteView digestInfoPrefix;      // DER of the DigestInfo up to the digest itself
+  ByteView digestInfoPrefix;  // DER of the DigestInfo up to the digest itself
   std::size_t size;
 };
 

@@ -12,7 +12,8 @@ namespace p11 {
 
 // Private-key attributes the token never gives out.
 inline constexpr std::array<CK_ATTRIBUTE_TYPE, 6> kPrivateKeySecrets = {
-    CKA_PRIVATE_EXPONENT, CKA_PRIME_1, CKA_PRIME_2, CKA_EXPONENT_1, CKA_EXPONENT_2, CKA_COEFFICIENT};
+    CKA_PRIVATE_EXPONENT, CKA_PRIME_1,    CKA_PRIME_2,
+    CKA_EXPONENT_1,       CKA_EXPONENT_2, CKA_COEFFICIENT};
 
 inline constexpr std::uint16_t kDefaultPublicUsage = kUsageEncrypt | kUsageVerify;
 inline constexpr std::uint16_t kDefaultPrivateUsage = kUsageDecrypt | kUsageSign;

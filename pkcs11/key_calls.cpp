@@ -69,8 +69,8 @@ CK_RV UnwrapKey(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDL
   return noSuchMechanism(h, mechanism);
 }
 
-CK_RV DeriveKey(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE,
-                CK_ATTRIBUTE_PTR, CK_ULONG, CK_OBJECT_HANDLE_PTR) {
+CK_RV DeriveKey(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE, CK_ATTRIBUTE_PTR,
+                CK_ULONG, CK_OBJECT_HANDLE_PTR) {
   return noSuchMechanism(h, mechanism);
 }
 

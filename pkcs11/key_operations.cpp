@@ -28,14 +28,17 @@ CK_RV startKeyOperation(Module& module, Purpose purpose, const CK_MECHANISM* mec
                         CK_OBJECT_HANDLE key, std::unique_ptr<KeyOperation>& out) {
   if (mechanism == nullptr) return CKR_ARGUMENTS_BAD;
   auto op = std::make_unique<KeyOperation>();
-  if (const CK_RV rv = parseKeyMechanism(mechanism, purpose, op->mechanism); rv != CKR_OK) return rv;
+  if (const CK_RV rv = parseKeyMechanism(mechanism, purpose, op->mechanism); rv != CKR_OK)
+    return rv;
   // Looked up among private objects too, so that a key the application may
   // not use yet says why.
   const Object* object = module.objects.find(key, true);
-  if (object == nullptr || (object->kind != ObjectKind::PrivateKey && object->kind != ObjectKind::PublicKey))
+  if (object == nullptr ||
+      (object->kind != ObjectKind::PrivateKey && object->kind != ObjectKind::PublicKey))
     return CKR_KEY_HANDLE_INVALID;
   if (object->isPrivate && !module.login.user()) return CKR_USER_NOT_LOGGED_IN;
-  const ObjectKind wanted = needsPrivateKey(purpose) ? ObjectKind::PrivateKey : ObjectKind::PublicKey;
+  const ObjectKind wanted =
+      needsPrivateKey(purpose) ? ObjectKind::PrivateKey : ObjectKind::PublicKey;
   if (object->kind != wanted || !object->attributes.boolOr(usageAttribute(purpose), false))
     return CKR_KEY_FUNCTION_NOT_PERMITTED;
   const SlotKey* slotKey = module.objects.slotKey(object->slot);
@@ -82,7 +85,8 @@ CK_RV signatureBlock(const KeyOperation& op, ByteView message, Block& block) {
     case Padding::Raw:
       if (message.size() > block.size()) return CKR_DATA_LEN_RANGE;
       block.fill(0);
-      std::copy(message.begin(), message.end(), block.end() - static_cast<std::ptrdiff_t>(message.size()));
+      std::copy(message.begin(), message.end(),
+                block.end() - static_cast<std::ptrdiff_t>(message.size()));
       // The token computes only below the modulus.
       return belowModulus(block, op.modulus) ? CKR_OK : CKR_DATA_INVALID;
     case Padding::Pss: {
@@ -92,8 +96,7 @@ CK_RV signatureBlock(const KeyOperation& op, ByteView message, Block& block) {
         return CKR_FUNCTION_FAILED;
       return pssBlock(*spec.hash, *spec.mgf, message, salt, block) ? CKR_OK : CKR_FUNCTION_FAILED;
     }
-    case Padding::Oaep:
-      break;
+    case Padding::Oaep: break;
   }
   return CKR_MECHANISM_INVALID;
 }

@@ -44,8 +44,8 @@ CK_RV Login::logIn(const TokenLock&, Role who, ByteView pin) {
 }
 
 void Login::logOut(const TokenLock&) {
-  if (state_ != State::None) NORV_DAL_Logout(state_ == State::User ? NORV_DAL_LOGIN_USER
-                                                                     : NORV_DAL_LOGIN_SUPER);
+  if (state_ != State::None)
+    NORV_DAL_Logout(state_ == State::User ? NORV_DAL_LOGIN_USER : NORV_DAL_LOGIN_SUPER);
   forget();
 }
 

@@ -69,8 +69,8 @@ CK_RV finalizeModule(CK_VOID_PTR reserved) {
 
 CK_RV Module::readRecord(const TokenLock& lock, TokenRecord& record) {
   if (const CK_RV rv = loadTwin(lock, kTokenRecordFile, recordState_); rv != CKR_OK) return rv;
-  const auto decoded = recordState_.newest >= 0 ? decodeTokenRecord(recordState_.payload)
-                                                : std::nullopt;
+  const auto decoded =
+      recordState_.newest >= 0 ? decodeTokenRecord(recordState_.payload) : std::nullopt;
   record = decoded.value_or(defaultTokenRecord());
   return CKR_OK;
 }

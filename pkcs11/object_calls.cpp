@@ -20,7 +20,8 @@ CK_RV createFileObject(Module& module, Session& session, const Template& tmpl,
   if (const CK_RV rv = newObjectFrom(tmpl, objectClass, object); rv != CKR_OK) return rv;
   if (!object.onToken) {
     if (object.isPrivate && !module.login.user()) return CKR_USER_NOT_LOGGED_IN;
-    handle = module.objects.createSessionObject(session.handle, object.attributes, object.isPrivate);
+    handle =
+        module.objects.createSessionObject(session.handle, object.attributes, object.isPrivate);
     return CKR_OK;
   }
   if (const CK_RV rv = mayChangeToken(module, session); rv != CKR_OK) return rv;
@@ -73,12 +74,9 @@ CK_RV CreateObject(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count,
     if (!objectClass) return CKR_TEMPLATE_INCOMPLETE;
     switch (*objectClass) {
       case CKO_DATA:
-      case CKO_CERTIFICATE:
-        return createFileObject(module, session, t, *objectClass, *object);
-      case CKO_PRIVATE_KEY:
-        return importPrivateKey(module, session, t, *object);
-      default:
-        return CKR_ATTRIBUTE_VALUE_INVALID;
+      case CKO_CERTIFICATE: return createFileObject(module, session, t, *objectClass, *object);
+      case CKO_PRIVATE_KEY: return importPrivateKey(module, session, t, *object);
+      default: return CKR_ATTRIBUTE_VALUE_INVALID;
     }
   });
 }
@@ -87,7 +85,8 @@ CK_RV CreateObject(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count,
 CK_RV CopyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR, CK_ULONG,
                  CK_OBJECT_HANDLE_PTR) {
   return withSession(h, [&](Module& module, Session&) -> CK_RV {
-    if (module.objects.find(object, module.login.user()) == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    if (module.objects.find(object, module.login.user()) == nullptr)
+      return CKR_OBJECT_HANDLE_INVALID;
     return CKR_ACTION_PROHIBITED;
   });
 }
@@ -137,8 +136,10 @@ CK_RV SetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBU
     if (!object->attributes.boolOr(CKA_MODIFIABLE, true)) return CKR_ACTION_PROHIBITED;
     std::optional<Bytes> label;
     std::optional<Bytes> id;
-    const bool isKey = object->kind == ObjectKind::PublicKey || object->kind == ObjectKind::PrivateKey;
-    if (const CK_RV rv = labelAndIdFrom(Template(tmpl, count), object->attributes, isKey, label, id);
+    const bool isKey =
+        object->kind == ObjectKind::PublicKey || object->kind == ObjectKind::PrivateKey;
+    if (const CK_RV rv =
+            labelAndIdFrom(Template(tmpl, count), object->attributes, isKey, label, id);
         rv != CKR_OK)
       return rv;
     if (!label && !id) return CKR_OK;
@@ -155,7 +156,8 @@ CK_RV FindObjectsInit(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count
     if (tmpl == nullptr && count != 0) return CKR_ARGUMENTS_BAD;
     {
       TokenLock lock(module.tokenMutex());
-      if (const CK_RV rv = module.objects.refresh(lock, module.login, false); rv != CKR_OK) return rv;
+      if (const CK_RV rv = module.objects.refresh(lock, module.login, false); rv != CKR_OK)
+        return rv;
     }
     FindOperation find;
     const std::span<const CK_ATTRIBUTE> wanted(tmpl, count);
@@ -173,7 +175,8 @@ CK_RV FindObjects(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE_PTR objects, CK_ULONG ma
     if (objects == nullptr || count == nullptr) return CKR_ARGUMENTS_BAD;
     FindOperation& find = *session.find;
     *count = 0;
-    while (*count < max && find.next < find.found.size()) objects[(*count)++] = find.found[find.next++];
+    while (*count < max && find.next < find.found.size())
+      objects[(*count)++] = find.found[find.next++];
     return CKR_OK;
   });
 }

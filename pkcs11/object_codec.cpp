@@ -18,10 +18,8 @@ bool isUlong(CK_ATTRIBUTE_TYPE type) {
     case CKA_CERTIFICATE_TYPE:
     case CKA_CERTIFICATE_CATEGORY:
     case CKA_JAVA_MIDP_SECURITY_DOMAIN:
-    case CKA_NAME_HASH_ALGORITHM:
-      return true;
-    default:
-      return false;
+    case CKA_NAME_HASH_ALGORITHM: return true;
+    default: return false;
   }
 }
 

@@ -48,8 +48,10 @@ CK_RV ObjectStore::readDirectory(const TokenLock& lock) {
   directoryDamaged_ = false;
   directory_ = Directory{};
   if (directoryState_.newest < 0) return CKR_OK;
-  if (auto decoded = decodeDirectory(directoryState_.payload)) directory_ = std::move(*decoded);
-  else directoryDamaged_ = true;  // shown as empty, never written over
+  if (auto decoded = decodeDirectory(directoryState_.payload))
+    directory_ = std::move(*decoded);
+  else
+    directoryDamaged_ = true;  // shown as empty, never written over
   return CKR_OK;
 }
 
@@ -111,13 +113,22 @@ void ObjectStore::rebuild() {
     if (!key) continue;
     const KeyEntry entry = keyEntry(slot);
     if (!entry.publicHalf.hidden) {
-      Object o{publicKeyHandle(slot), ObjectKind::PublicKey, slot, 0, 0,
+      Object o{publicKeyHandle(slot),
+               ObjectKind::PublicKey,
+               slot,
+               0,
+               0,
                entry.publicHalf.isPrivate,
                publicKeyAttributes(entry, key->modulus, key->spki)};
       tokenObjects_[o.handle] = std::move(o);
     }
     if (!entry.privateHalf.hidden) {
-      Object o{privateKeyHandle(slot), ObjectKind::PrivateKey, slot, 0, 0, true,
+      Object o{privateKeyHandle(slot),
+               ObjectKind::PrivateKey,
+               slot,
+               0,
+               0,
+               true,
                privateKeyAttributes(entry, key->modulus, key->spki)};
       tokenObjects_[o.handle] = std::move(o);
     }
@@ -210,8 +221,7 @@ CK_RV ObjectStore::newObjectFile(const TokenLock& lock, Directory& dir, std::int
 }
 
 CK_RV ObjectStore::placeObject(const TokenLock& lock, Login& login, Directory& dir,
-                               std::uint32_t number, const Attributes& attributes,
-                               bool isPrivate) {
+                               std::uint32_t number, const Attributes& attributes, bool isPrivate) {
   const std::optional<Bytes> content = encodeObject(number, attributes);
   if (!content) return CKR_ATTRIBUTE_VALUE_INVALID;
   if (content->size() > static_cast<std::size_t>(kMaxObjectBytes)) return CKR_DEVICE_MEMORY;
@@ -285,7 +295,8 @@ CK_RV ObjectStore::destroy(const TokenLock& lock, Login& login, const Object& ob
 }
 
 CK_RV ObjectStore::setLabelAndId(const TokenLock& lock, Login& login, const Object& object,
-                                 const std::optional<Bytes>& label, const std::optional<Bytes>& id) {
+                                 const std::optional<Bytes>& label,
+                                 const std::optional<Bytes>& id) {
   if (object.kind == ObjectKind::Session) {
     Object& o = sessionObjects_.at(object.handle);
     if (label) o.attributes.set(CKA_LABEL, *label);
@@ -347,7 +358,8 @@ CK_RV ObjectStore::recordKeyPair(const TokenLock& lock, Login& login, const KeyE
 CK_OBJECT_HANDLE ObjectStore::createSessionObject(CK_SESSION_HANDLE owner,
                                                   const Attributes& attributes, bool isPrivate) {
   const CK_OBJECT_HANDLE handle = nextSessionObject_++;
-  sessionObjects_[handle] = Object{handle, ObjectKind::Session, -1, 0, owner, isPrivate, attributes};
+  sessionObjects_[handle] =
+      Object{handle, ObjectKind::Session, -1, 0, owner, isPrivate, attributes};
   return handle;
 }
 

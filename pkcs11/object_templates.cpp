@@ -19,13 +19,21 @@ constexpr CK_ULONG kUnspecified = 0;
 // --- certificates and data objects -------------------------------------
 
 constexpr std::array<CK_ATTRIBUTE_TYPE, 11> kCommonStorable = {
-    CKA_CLASS, CKA_TOKEN, CKA_PRIVATE, CKA_MODIFIABLE, CKA_LABEL, CKA_COPYABLE,
-    CKA_DESTROYABLE, CKA_ID, CKA_VALUE, CKA_START_DATE, CKA_END_DATE};
+    CKA_CLASS,       CKA_TOKEN, CKA_PRIVATE, CKA_MODIFIABLE, CKA_LABEL,   CKA_COPYABLE,
+    CKA_DESTROYABLE, CKA_ID,    CKA_VALUE,   CKA_START_DATE, CKA_END_DATE};
 constexpr std::array<CK_ATTRIBUTE_TYPE, 2> kDataStorable = {CKA_APPLICATION, CKA_OBJECT_ID};
-constexpr std::array<CK_ATTRIBUTE_TYPE, 12> kCertificateStorable = {
-    CKA_CERTIFICATE_TYPE, CKA_TRUSTED, CKA_CERTIFICATE_CATEGORY, CKA_CHECK_VALUE, CKA_SUBJECT,
-    CKA_ISSUER, CKA_SERIAL_NUMBER, CKA_URL, CKA_HASH_OF_SUBJECT_PUBLIC_KEY,
-    CKA_HASH_OF_ISSUER_PUBLIC_KEY, CKA_JAVA_MIDP_SECURITY_DOMAIN, CKA_PUBLIC_KEY_INFO};
+constexpr std::array<CK_ATTRIBUTE_TYPE, 12> kCertificateStorable = {CKA_CERTIFICATE_TYPE,
+                                                                    CKA_TRUSTED,
+                                                                    CKA_CERTIFICATE_CATEGORY,
+                                                                    CKA_CHECK_VALUE,
+                                                                    CKA_SUBJECT,
+                                                                    CKA_ISSUER,
+                                                                    CKA_SERIAL_NUMBER,
+                                                                    CKA_URL,
+                                                                    CKA_HASH_OF_SUBJECT_PUBLIC_KEY,
+                                                                    CKA_HASH_OF_ISSUER_PUBLIC_KEY,
+                                                                    CKA_JAVA_MIDP_SECURITY_DOMAIN,
+                                                                    CKA_PUBLIC_KEY_INFO};
 constexpr std::array<CK_ATTRIBUTE_TYPE, 6> kBooleans = {
     CKA_TOKEN, CKA_PRIVATE, CKA_MODIFIABLE, CKA_COPYABLE, CKA_DESTROYABLE, CKA_TRUSTED};
 
@@ -88,8 +96,10 @@ CK_RV checkCertificateTemplate(const Template& tmpl) {
   // A trusted certificate is the security officer's to make; the check
   // value is computed here; URLs in place of values are not kept.
   if (const CK_RV rv = tmpl.boolean(CKA_TRUSTED, trusted); rv != CKR_OK) return rv;
-  if (trusted.value_or(false) || tmpl.find(CKA_CHECK_VALUE) != nullptr) return CKR_ATTRIBUTE_VALUE_INVALID;
-  if (const auto url = tmpl.bytes(CKA_URL); url && !url->empty()) return CKR_ATTRIBUTE_VALUE_INVALID;
+  if (trusted.value_or(false) || tmpl.find(CKA_CHECK_VALUE) != nullptr)
+    return CKR_ATTRIBUTE_VALUE_INVALID;
+  if (const auto url = tmpl.bytes(CKA_URL); url && !url->empty())
+    return CKR_ATTRIBUTE_VALUE_INVALID;
   return CKR_OK;
 }
 
@@ -117,13 +127,20 @@ struct FixedBool {
   CK_ATTRIBUTE_TYPE type;
   bool value;
 };
-constexpr std::array<FixedBool, 5> kFixedPublic = {{
-    {CKA_TOKEN, true}, {CKA_COPYABLE, false}, {CKA_DESTROYABLE, true}, {CKA_TRUSTED, false},
-    {CKA_DERIVE, false}}};
-constexpr std::array<FixedBool, 9> kFixedPrivate = {{
-    {CKA_TOKEN, true}, {CKA_COPYABLE, false}, {CKA_DESTROYABLE, true}, {CKA_PRIVATE, true},
-    {CKA_SENSITIVE, true}, {CKA_EXTRACTABLE, false}, {CKA_ALWAYS_AUTHENTICATE, false},
-    {CKA_WRAP_WITH_TRUSTED, false}, {CKA_DERIVE, false}}};
+constexpr std::array<FixedBool, 5> kFixedPublic = {{{CKA_TOKEN, true},
+                                                    {CKA_COPYABLE, false},
+                                                    {CKA_DESTROYABLE, true},
+                                                    {CKA_TRUSTED, false},
+                                                    {CKA_DERIVE, false}}};
+constexpr std::array<FixedBool, 9> kFixedPrivate = {{{CKA_TOKEN, true},
+                                                     {CKA_COPYABLE, false},
+                                                     {CKA_DESTROYABLE, true},
+                                                     {CKA_PRIVATE, true},
+                                                     {CKA_SENSITIVE, true},
+                                                     {CKA_EXTRACTABLE, false},
+                                                     {CKA_ALWAYS_AUTHENTICATE, false},
+                                                     {CKA_WRAP_WITH_TRUSTED, false},
+                                                     {CKA_DERIVE, false}}};
 constexpr std::array<CK_ATTRIBUTE_TYPE, 3> kEmptyOnly = {CKA_SUBJECT, CKA_START_DATE, CKA_END_DATE};
 
 bool readBool(const CK_ATTRIBUTE& a, bool& value) {
@@ -141,7 +158,8 @@ bool readUlong(const CK_ATTRIBUTE& a, CK_ULONG& value) {
 
 template <std::size_t N>
 const FixedBool* fixedRule(CK_ATTRIBUTE_TYPE type, const std::array<FixedBool, N>& rules) {
-  const auto it = std::find_if(rules.begin(), rules.end(), [&](const FixedBool& r) { return r.type == type; });
+  const auto it =
+      std::find_if(rules.begin(), rules.end(), [&](const FixedBool& r) { return r.type == type; });
   return it == rules.end() ? nullptr : &*it;
 }
 
@@ -155,14 +173,16 @@ CK_RV keyAttribute(const CK_ATTRIBUTE& a, bool publicHalf, CK_OBJECT_CLASS objec
   const auto usage = std::find_if(kUsageRules.begin(), kUsageRules.end(), [&](const UsageRule& r) {
     return r.type == a.type && r.publicHalf == publicHalf;
   });
-  const FixedBool* fixed = publicHalf ? fixedRule(a.type, kFixedPublic) : fixedRule(a.type, kFixedPrivate);
+  const FixedBool* fixed =
+      publicHalf ? fixedRule(a.type, kFixedPublic) : fixedRule(a.type, kFixedPrivate);
   if (fixed != nullptr) {
     if (!readBool(a, flag)) return CKR_ATTRIBUTE_VALUE_INVALID;
     return flag == fixed->value ? CKR_OK : CKR_ATTRIBUTE_VALUE_INVALID;
   }
   if (usage != kUsageRules.end()) {
     if (!readBool(a, flag)) return CKR_ATTRIBUTE_VALUE_INVALID;
-    half.usage = static_cast<std::uint16_t>(flag ? (half.usage | usage->bit) : (half.usage & ~usage->bit));
+    half.usage =
+        static_cast<std::uint16_t>(flag ? (half.usage | usage->bit) : (half.usage & ~usage->bit));
     return CKR_OK;
   }
   switch (a.type) {
@@ -190,7 +210,8 @@ CK_RV keyAttribute(const CK_ATTRIBUTE& a, bool publicHalf, CK_OBJECT_CLASS objec
       idGiven = true;
       return CKR_OK;
     default:
-      if (among(a.type, kEmptyOnly)) return a.ulValueLen == 0 ? CKR_OK : CKR_ATTRIBUTE_VALUE_INVALID;
+      if (among(a.type, kEmptyOnly))
+        return a.ulValueLen == 0 ? CKR_OK : CKR_ATTRIBUTE_VALUE_INVALID;
       handled = false;
       return CKR_OK;
   }
@@ -212,7 +233,8 @@ CK_RV keyTemplate(const Template& tmpl, bool publicHalf, KeyPairRequest& r,
   const CK_OBJECT_CLASS objectClass = publicHalf ? CKO_PUBLIC_KEY : CKO_PRIVATE_KEY;
   for (const CK_ATTRIBUTE& a : tmpl.all()) {
     bool handled = false;
-    if (const CK_RV rv = keyAttribute(a, publicHalf, objectClass, half, idGiven, handled); rv != CKR_OK)
+    if (const CK_RV rv = keyAttribute(a, publicHalf, objectClass, half, idGiven, handled);
+        rv != CKR_OK)
       return rv;
     if (!handled) rest.push_back(&a);
   }
@@ -236,8 +258,8 @@ bool primesMakeModulus(const CrtKey& key) {
   BIGNUM* q = BN_bin2bn(key.prime2.data(), static_cast<int>(key.prime2.size()), nullptr);
   BIGNUM* n = BN_bin2bn(key.modulus.data(), static_cast<int>(key.modulus.size()), nullptr);
   BIGNUM* product = BN_new();
-  const bool ok = ctx && p && q && n && product && BN_mul(product, p, q, ctx) == 1 &&
-                  BN_cmp(product, n) == 0;
+  const bool ok =
+      ctx && p && q && n && product && BN_mul(product, p, q, ctx) == 1 && BN_cmp(product, n) == 0;
   BN_clear_free(p);
   BN_clear_free(q);
   BN_free(n);
@@ -303,7 +325,8 @@ CK_RV keyPairRequestFrom(const Template& publicTemplate, const Template& private
       bitsGiven = true;
     } else if (a->type == CKA_PUBLIC_EXPONENT) {
       std::array<std::uint8_t, 3> exponent{};
-      if (!rightAligned(*a, exponent) || exponent != kExponent65537) return CKR_ATTRIBUTE_VALUE_INVALID;
+      if (!rightAligned(*a, exponent) || exponent != kExponent65537)
+        return CKR_ATTRIBUTE_VALUE_INVALID;
     } else {
       return CKR_ATTRIBUTE_TYPE_INVALID;
     }
@@ -316,8 +339,8 @@ CK_RV importRequestFrom(const Template& tmpl, KeyPairRequest& out, CrtKey& key) 
   std::vector<const CK_ATTRIBUTE*> rest;
   if (const CK_RV rv = keyTemplate(tmpl, false, out, rest); rv != CKR_OK) return rv;
   const std::pair<CK_ATTRIBUTE_TYPE, std::span<std::uint8_t>> parts[] = {
-      {CKA_MODULUS, key.modulus},     {CKA_PRIME_1, key.prime1},
-      {CKA_PRIME_2, key.prime2},      {CKA_EXPONENT_1, key.exponent1},
+      {CKA_MODULUS, key.modulus},      {CKA_PRIME_1, key.prime1},
+      {CKA_PRIME_2, key.prime2},       {CKA_EXPONENT_1, key.exponent1},
       {CKA_EXPONENT_2, key.exponent2}, {CKA_COEFFICIENT, key.coefficient}};
   bool exponentGiven = false;
   std::size_t partsGiven = 0;
@@ -329,7 +352,8 @@ CK_RV importRequestFrom(const Template& tmpl, KeyPairRequest& out, CrtKey& key) 
       ++partsGiven;
     } else if (a->type == CKA_PUBLIC_EXPONENT) {
       std::array<std::uint8_t, 3> exponent{};
-      if (!rightAligned(*a, exponent) || exponent != kExponent65537) return CKR_ATTRIBUTE_VALUE_INVALID;
+      if (!rightAligned(*a, exponent) || exponent != kExponent65537)
+        return CKR_ATTRIBUTE_VALUE_INVALID;
       exponentGiven = true;
     } else if (a->type != CKA_PRIVATE_EXPONENT) {  // implied by the CRT values
       return CKR_ATTRIBUTE_TYPE_INVALID;

@@ -130,12 +130,13 @@ CK_RV SetPIN(CK_SESSION_HANDLE h, CK_UTF8CHAR_PTR oldPin, CK_ULONG oldLen, CK_UT
     TokenLock lock(module.tokenMutex());
     if (who == Role::User)
       if (const CK_RV rv = userPinSet(module, lock); rv != CKR_OK) return rv;
-    const std::int32_t rv = NORV_DAL_ChangePin(
-        who == Role::User ? NORV_DAL_LOGIN_USER : NORV_DAL_LOGIN_SUPER, oldValue.data(),
-        size32(oldValue), newValue.data(), size32(newValue));
+    const std::int32_t rv =
+        NORV_DAL_ChangePin(who == Role::User ? NORV_DAL_LOGIN_USER : NORV_DAL_LOGIN_SUPER,
+                           oldValue.data(), size32(oldValue), newValue.data(), size32(newValue));
     module.login.noteTries(who, rv);
     if (rv != NORV_DAL_OK) return pinResult(rv);
-    const bool loggedInAs = who == Role::User ? module.login.user() : module.login.securityOfficer();
+    const bool loggedInAs =
+        who == Role::User ? module.login.user() : module.login.securityOfficer();
     if (loggedInAs) module.login.keepPin(who, newValue);
     return CKR_OK;
   });
@@ -147,7 +148,8 @@ CK_RV Login(CK_SESSION_HANDLE h, CK_USER_TYPE userType, CK_UTF8CHAR_PTR pin, CK_
     if (userType == CKU_CONTEXT_SPECIFIC) return CKR_OPERATION_NOT_INITIALIZED;
     if (userType != CKU_USER && userType != CKU_SO) return CKR_USER_TYPE_INVALID;
     const Role who = userType == CKU_USER ? Role::User : Role::SecurityOfficer;
-    const Login::State wanted = who == Role::User ? Login::State::User : Login::State::SecurityOfficer;
+    const Login::State wanted =
+        who == Role::User ? Login::State::User : Login::State::SecurityOfficer;
     if (module.login.state() == wanted) return CKR_USER_ALREADY_LOGGED_IN;
     if (module.login.state() != Login::State::None) return CKR_USER_ANOTHER_ALREADY_LOGGED_IN;
     if (who == Role::SecurityOfficer && module.sessions.readOnlyCount() != 0)

@@ -17,8 +17,8 @@ std::size_t slot(Role who) { return who == Role::User ? 0 : 1; }
 }  // namespace
 
 PinVault::PinVault() {
-  void* memory = ::mmap(nullptr, pageSize(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                        -1, 0);
+  void* memory =
+      ::mmap(nullptr, pageSize(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) throw std::bad_alloc();
   // Each protection is best effort: a process whose lock limit is used up
   // still gets a vault, wiped all the same.
@@ -48,8 +48,6 @@ void PinVault::drop(Role who) {
 
 bool PinVault::holds(Role who) const { return page_->length[slot(who)] != 0; }
 
-ByteView PinVault::pin(Role who) const {
-  return {page_->pin[slot(who)], page_->length[slot(who)]};
-}
+ByteView PinVault::pin(Role who) const { return {page_->pin[slot(who)], page_->length[slot(who)]}; }
 
 }  // namespace p11

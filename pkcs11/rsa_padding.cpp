@@ -27,10 +27,9 @@ std::uint32_t pick(std::uint32_t mask, std::uint32_t a, std::uint32_t b) {
 bool mgf1Xor(const HashInfo& mgf, ByteView seed, std::span<std::uint8_t> target) {
   Bytes out;
   for (std::uint32_t counter = 0, done = 0; done < target.size(); ++counter) {
-    const std::uint8_t c[4] = {static_cast<std::uint8_t>(counter >> 24),
-                               static_cast<std::uint8_t>(counter >> 16),
-                               static_cast<std::uint8_t>(counter >> 8),
-                               static_cast<std::uint8_t>(counter)};
+    const std::uint8_t c[4] = {
+        static_cast<std::uint8_t>(counter >> 24), static_cast<std::uint8_t>(counter >> 16),
+        static_cast<std::uint8_t>(counter >> 8), static_cast<std::uint8_t>(counter)};
     Digest d(mgf);
     if (!d.update(seed) || !d.update(c) || !d.finish(out)) return false;
     for (std::size_t i = 0; i < out.size() && done < target.size(); ++i, ++done)
@@ -72,7 +71,8 @@ bool pssBlock(const HashInfo& hash, const HashInfo& mgf, ByteView messageHash, B
   const std::size_t dbLength = block.size() - hash.size - 1;
   block.fill(0);
   block[dbLength - salt.size() - 1] = 0x01;
-  std::copy(salt.begin(), salt.end(), block.begin() + static_cast<std::ptrdiff_t>(dbLength - salt.size()));
+  std::copy(salt.begin(), salt.end(),
+            block.begin() + static_cast<std::ptrdiff_t>(dbLength - salt.size()));
   if (!mgf1Xor(mgf, h, std::span(block).first(dbLength))) return false;
   // The encoded message has one bit fewer than the modulus.
   block[0] &= static_cast<std::uint8_t>(0xFF >> (8 * block.size() - (kModulusBitCount - 1)));
@@ -113,8 +113,8 @@ int removeEncryptionPadding(const Block& block, std::span<std::uint8_t> out) {
   return static_cast<int>(pick(good, messageLength, ~0u));
 }
 
-int removeOaepPadding(const Block& block, const HashInfo& hash, const HashInfo& mgf,
-                      ByteView label, std::span<std::uint8_t> out) {
+int removeOaepPadding(const Block& block, const HashInfo& hash, const HashInfo& mgf, ByteView label,
+                      std::span<std::uint8_t> out) {
   const int n = RSA_padding_check_PKCS1_OAEP_mgf1(
       out.data(), static_cast<int>(out.size()), block.data(), static_cast<int>(block.size()),
       static_cast<int>(block.size()), label.data(), static_cast<int>(label.size()), hash.md(),

@@ -32,7 +32,7 @@ int removeEncryptionPadding(const Block& block, std::span<std::uint8_t> out);
 
 // The message of an OAEP block (libcrypto's constant-time check); -1 when
 // the block does not decode or the message does not fit in out.
-int removeOaepPadding(const Block& block, const HashInfo& hash, const HashInfo& mgf,
-                      ByteView label, std::span<std::uint8_t> out);
+int removeOaepPadding(const Block& block, const HashInfo& hash, const HashInfo& mgf, ByteView label,
+                      std::span<std::uint8_t> out);
 
 }  // namespace p11

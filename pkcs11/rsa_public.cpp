@@ -26,8 +26,7 @@ bool applyPadding(EVP_PKEY_CTX* ctx, const PaddingSpec& spec) {
     case Padding::Pkcs1:
       return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) > 0 &&
              (spec.hash == nullptr || EVP_PKEY_CTX_set_signature_md(ctx, spec.hash->md()) > 0);
-    case Padding::Raw:
-      return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) > 0;
+    case Padding::Raw: return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) > 0;
     case Padding::Pss:
       return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PSS_PADDING) > 0 &&
              EVP_PKEY_CTX_set_signature_md(ctx, spec.hash->md()) > 0 &&
@@ -101,8 +100,8 @@ CK_RV verifySignature(EVP_PKEY* key, const PaddingSpec& spec, ByteView data, Byt
   }
   if (EVP_PKEY_verify_init(ctx.get()) != 1 || !applyPadding(ctx.get(), spec))
     return CKR_FUNCTION_FAILED;
-  return EVP_PKEY_verify(ctx.get(), signature.data(), signature.size(), data.data(),
-                         data.size()) == 1
+  return EVP_PKEY_verify(ctx.get(), signature.data(), signature.size(), data.data(), data.size()) ==
+                 1
              ? CKR_OK
              : CKR_SIGNATURE_INVALID;
 }

@@ -9,7 +9,8 @@ namespace {
 CK_STATE stateOf(const Module& module, const Session& session) {
   switch (module.login.state()) {
     case Login::State::SecurityOfficer: return CKS_RW_SO_FUNCTIONS;
-    case Login::State::User: return session.readWrite() ? CKS_RW_USER_FUNCTIONS : CKS_RO_USER_FUNCTIONS;
+    case Login::State::User:
+      return session.readWrite() ? CKS_RW_USER_FUNCTIONS : CKS_RO_USER_FUNCTIONS;
     case Login::State::None: break;
   }
   return session.readWrite() ? CKS_RW_PUBLIC_SESSION : CKS_RO_PUBLIC_SESSION;
@@ -38,7 +39,8 @@ CK_RV OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR, CK_NOTIFY,
     if (NORV_DAL_Initialize() != NORV_DAL_OK) return CKR_TOKEN_NOT_PRESENT;
     // An application starting to use the token sees it as it is now.
     if (module.sessions.count() == 0)
-      if (const CK_RV rv = module.objects.refresh(lock, module.login, true); rv != CKR_OK) return rv;
+      if (const CK_RV rv = module.objects.refresh(lock, module.login, true); rv != CKR_OK)
+        return rv;
     *h = module.sessions.open(flags).handle;
     return CKR_OK;
   });

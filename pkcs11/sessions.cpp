@@ -24,8 +24,8 @@ std::vector<CK_SESSION_HANDLE> Sessions::handles() const {
 }
 
 std::size_t Sessions::readOnlyCount() const {
-  return static_cast<std::size_t>(std::count_if(sessions_.begin(), sessions_.end(),
-                                                [](const auto& s) { return !s.second.readWrite(); }));
+  return static_cast<std::size_t>(std::count_if(
+      sessions_.begin(), sessions_.end(), [](const auto& s) { return !s.second.readWrite(); }));
 }
 
 }  // namespace p11

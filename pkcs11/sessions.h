@@ -22,7 +22,7 @@ struct KeyOperation {
   CK_OBJECT_HANDLE key = 0;
   int slot = -1;
   Modulus modulus{};
-  PkeyPtr publicKey;             // verify and encrypt
+  PkeyPtr publicKey;               // verify and encrypt
   std::unique_ptr<Digest> digest;  // mechanisms that digest the data first
   Bytes collected;                 // the others, in parts
 };

@@ -68,7 +68,8 @@ CK_RV Sign(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR 
 CK_RV SignUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
     if (!session.sign) return CKR_OPERATION_NOT_INITIALIZED;
-    const CK_RV rv = badInput(data, dataLen) ? CKR_ARGUMENTS_BAD : addPart(*session.sign, inputOf(data, dataLen));
+    const CK_RV rv = badInput(data, dataLen) ? CKR_ARGUMENTS_BAD
+                                             : addPart(*session.sign, inputOf(data, dataLen));
     if (rv != CKR_OK) session.sign.reset();
     return rv;
   });
@@ -112,7 +113,8 @@ CK_RV Verify(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PT
 CK_RV VerifyUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
     if (!session.verify) return CKR_OPERATION_NOT_INITIALIZED;
-    const CK_RV rv = badInput(data, dataLen) ? CKR_ARGUMENTS_BAD : addPart(*session.verify, inputOf(data, dataLen));
+    const CK_RV rv = badInput(data, dataLen) ? CKR_ARGUMENTS_BAD
+                                             : addPart(*session.verify, inputOf(data, dataLen));
     if (rv != CKR_OK) session.verify.reset();
     return rv;
   });

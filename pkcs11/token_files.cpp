@@ -20,10 +20,9 @@ bool tokenFileThere(const TokenLock& lock, std::int32_t index) {
   return rv == NORV_DAL_OK || rv == NORV_DAL_ERR_FILE_DELETED;
 }
 
-std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size,
-                             Access read, Access write) {
-  return NORV_DAL_CreateUsrDataFile(kReservedFileType, index, size,
-                                    static_cast<std::int32_t>(read),
+std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size, Access read,
+                             Access write) {
+  return NORV_DAL_CreateUsrDataFile(kReservedFileType, index, size, static_cast<std::int32_t>(read),
                                     static_cast<std::int32_t>(write));
 }
 

@@ -14,7 +14,7 @@ std::int32_t writeTokenFile(const TokenLock&, std::int32_t index, std::int32_t o
                             ByteView data);
 // True when the file is on the token, whether or not it can be used.
 bool tokenFileThere(const TokenLock&, std::int32_t index);
-std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size,
-                             Access read, Access write);
+std::int32_t createTokenFile(const TokenLock&, std::int32_t index, std::int32_t size, Access read,
+                             Access write);
 
 }  // namespace p11

@@ -19,7 +19,8 @@ std::int32_t readModulus(const TokenLock&, int slot, Modulus& modulus) {
   std::int32_t length = 0;
   const std::int32_t rv = NORV_DAL_GetPublicKey(publicFile(slot), modulus.data(), &length);
   if (rv == NORV_DAL_ERR_OPEN_DEVICE) return rv;
-  const bool empty = std::all_of(modulus.begin(), modulus.end(), [](std::uint8_t b) { return b == 0; });
+  const bool empty =
+      std::all_of(modulus.begin(), modulus.end(), [](std::uint8_t b) { return b == 0; });
   if (rv != NORV_DAL_OK || length != static_cast<std::int32_t>(modulus.size()) || empty)
     return NORV_DAL_ERR_READ_FILE;
   return NORV_DAL_OK;
@@ -27,8 +28,8 @@ std::int32_t readModulus(const TokenLock&, int slot, Modulus& modulus) {
 
 std::int32_t rawPrivateOperation(const TokenLock&, int slot, const Block& in, Block& out) {
   std::int32_t length = 0;
-  return NORV_DAL_RsaPrivateKeyRaw(privateFile(slot), in.data(), static_cast<std::int32_t>(in.size()),
-                                   out.data(), &length);
+  return NORV_DAL_RsaPrivateKeyRaw(privateFile(slot), in.data(),
+                                   static_cast<std::int32_t>(in.size()), out.data(), &length);
 }
 
 std::int32_t generateKeyPair(const TokenLock&, int& slot) {

@@ -34,8 +34,10 @@ std::array<std::uint8_t, 8> digestOf(ByteView header, ByteView payload) {
   EVP_MD_CTX_free(ctx);
   std::array<std::uint8_t, 8> digest{};
   // A digest that could not be computed matches no stored one.
-  if (ok) std::copy_n(full.begin(), digest.size(), digest.begin());
-  else digest.fill(0xFF);
+  if (ok)
+    std::copy_n(full.begin(), digest.size(), digest.begin());
+  else
+    digest.fill(0xFF);
   return digest;
 }
 

@@ -19,8 +19,8 @@ struct TwinFile {
   Access write;
 };
 
-inline constexpr TwinFile kTokenRecordFile = {RecordKind::Token,  kRecordFiles, kRecordFileCount,
-                                              kRecordCapacity,    Access::Free, Access::Super};
+inline constexpr TwinFile kTokenRecordFile = {RecordKind::Token, kRecordFiles, kRecordFileCount,
+                                              kRecordCapacity,   Access::Free, Access::Super};
 inline constexpr TwinFile kDirectoryFile = {RecordKind::Directory, kDirectoryFiles,
                                             kDirectoryFileCount,   kDirectoryCapacity,
                                             Access::Free,          Access::User};
@@ -28,9 +28,9 @@ inline constexpr TwinFile kDirectoryFile = {RecordKind::Directory, kDirectoryFil
 // What the token held at the last load or store.
 struct TwinState {
   struct Copy {
-    int file = -1;                      // position in the run, -1: none left
-    bool exists = false;                // the file is on the token
-    std::optional<CopyHeader> header;   // its header, when it parses
+    int file = -1;                     // position in the run, -1: none left
+    bool exists = false;               // the file is on the token
+    std::optional<CopyHeader> header;  // its header, when it parses
     bool operator==(const Copy&) const = default;
   };
   Copy copy[2];

@@ -10,6 +10,10 @@ norv_test_folder(pkcs11_tests pkcs11)
 # loads, never through a second copy of the emulator.
 target_link_libraries(pkcs11_tests PRIVATE pkcs11_core dmcos GTest::gtest_main
                                            Threads::Threads OpenSSL::Crypto)
+# The library's internal layout headers too, to pin the module's copy of
+# the token's shape to them.
+target_include_directories(pkcs11_tests PRIVATE ${PROJECT_SOURCE_DIR}/src
+                                                ${PROJECT_SOURCE_DIR}/dmcos/include)
 
 add_test(NAME pkcs11_exports
   COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:tkp30_pkcs11>
