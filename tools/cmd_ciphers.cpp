@@ -192,7 +192,7 @@ void addCipherCommands(CLI::App& app, Action& action) {
   auto* macCommand = app.add_subcommand("mac", "CBC-MAC of a file from a zero start, shown as hex");
   addCommon(*macCommand, *o);
   macCommand->add_option("--length", o->macLength, "MAC bytes (default: one block)")
-      ->check(numberIn(1, 16, "--length"));
+      ->check(numberIn(1, 16));
   onRun(*macCommand, action, o, mac);
 }
 

@@ -143,22 +143,22 @@ void deleteFile(const FileOptions& o) {
 
 void addOffset(CLI::App& command, Range& range, int limit) {
   command.add_option("--offset", range.offset, "Byte offset in the file")
-      ->check(numberIn(0, limit, "--offset"));
+      ->check(numberIn(0, limit));
 }
 
 void addLength(CLI::App& command, Range& range, int limit) {
   command.add_option("--length", range.length, "Number of bytes")
       ->required()
-      ->check(numberIn(0, limit, "--length"));
+      ->check(numberIn(0, limit));
 }
 
 void addFileName(CLI::App& command, FileOptions& o) {
   command.add_option("--type", o.type, "File type, 1 to 3")
       ->required()
-      ->check(numberIn(kFirstFileType, kLastFileType, "a file type"));
+      ->check(numberIn(kFirstFileType, kLastFileType));
   command.add_option("--index", o.index, "File index within its type")
       ->required()
-      ->check(numberIn(0, kMaxFileIndex, "a file index"));
+      ->check(numberIn(0, kMaxFileIndex));
 }
 
 void addAccess(CLI::App& command, const std::string& name, std::int32_t& selector) {
@@ -177,7 +177,7 @@ void addGlobalCommands(CLI::App& app, Action& action) {
   auto* create = global->add_subcommand("create", "Create the global info file");
   create->add_option("--size", o->size, "Size in bytes")
       ->required()
-      ->check(numberIn(1, kMaxGlobalFileSize, "--size"));
+      ->check(numberIn(1, kMaxGlobalFileSize));
   onRun(*create, action, o, createGlobal);
 
   auto* read = global->add_subcommand("read", "Read bytes of the global info file");
@@ -201,7 +201,7 @@ void addUserFileCommands(CLI::App& app, Action& action) {
   addFileName(*create, *o);
   create->add_option("--size", o->size, "Size in bytes")
       ->required()
-      ->check(numberIn(1, kMaxUserFileSize, "--size"));
+      ->check(numberIn(1, kMaxUserFileSize));
   addAccess(*create, "--read", o->readAccess);
   addAccess(*create, "--write", o->writeAccess);
   onRun(*create, action, o, createFile);

@@ -1,4 +1,5 @@
 // Diagnostics: what the token holds, and what a result code means.
+#include <cstdint>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -153,7 +154,9 @@ void addInfoCommands(CLI::App& app, Action& action) {
   auto errmsg = std::make_shared<ErrmsgOptions>();
   auto* errmsgCommand =
       app.add_subcommand("errmsg", "Print what a result code of the library means");
-  errmsgCommand->add_option("code", errmsg->code, "A result code, e.g. -114")->required();
+  errmsgCommand->add_option("code", errmsg->code, "A result code, e.g. -114")
+      ->required()
+      ->check(numberIn(INT32_MIN, INT32_MAX));
   onRun(*errmsgCommand, action, errmsg, showMessage);
 }
 

@@ -226,7 +226,7 @@ void addKeyCommands(CLI::App& app, Action& action) {
   auto* randCommand = add("rand", "Random bytes from the token", rand);
   randCommand->add_option("count", o->count, "Number of bytes")
       ->required()
-      ->check(numberIn(1, kMaxRandomBytes, "the count"));
+      ->check(numberIn(1, kMaxRandomBytes));
   addDataOutOptions(*randCommand, o->dataOut);
 }
 

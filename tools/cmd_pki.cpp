@@ -70,7 +70,7 @@ void addPkiCommands(CLI::App& app, Action& action) {
       "selfsign", "A self-signed X.509 certificate for a key pair on the token (needs a login)");
   addCommon(*cert, *o);
   cert->add_option("--days", o->days, "Days of validity from now (default 365)")
-      ->check(numberIn(1, kMaxDays, "--days"));
+      ->check(numberIn(1, kMaxDays));
   onRun(*cert, action, o, selfsign);
 }
 

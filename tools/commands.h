@@ -61,13 +61,14 @@ CLI::Validator choiceOf(const Map& choices, const std::string& noun, const std::
       "", "");
 }
 
-// A whole number from `low` to `high`, said in plain words when it is not.
-inline CLI::Validator numberIn(long long low, long long high, const std::string& noun) {
+// A whole number from `low` to `high`, said in plain words when it is not
+// (the parser puts the option's name in front).
+inline CLI::Validator numberIn(long long low, long long high) {
   return CLI::Validator(
-      [low, high, noun](const std::string& value) -> std::string {
+      [low, high](const std::string& value) -> std::string {
         long long number = 0;
         if (CLI::detail::lexical_cast(value, number) && number >= low && number <= high) return {};
-        return noun + " is a number from " + std::to_string(low) + " to " + std::to_string(high);
+        return "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high);
       },
       "", "");
 }

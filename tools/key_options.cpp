@@ -24,7 +24,7 @@ const std::map<std::string, Hash>& hashes() {
 void addKeySlotOption(CLI::App& command, int& slot) {
   command.add_option("--key", slot, "Key-pair slot, 0 to 3")
       ->required()
-      ->check(numberIn(0, kKeyPairSlots - 1, "a key slot"));
+      ->check(numberIn(0, kKeyPairSlots - 1));
 }
 
 void addHashOption(CLI::App& command, Hash& hash) {

@@ -48,6 +48,26 @@ int run(const Action& action) {
   return kExitFailed;
 }
 
+// The parser's words for what went wrong, where they would speak of its
+// own workings; otherwise its message as it is.
+std::string plainParseMessage(const CLI::App& app, const CLI::ParseError& e) {
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
+    const std::string what = e.what();
+    return what.substr(0, what.find(':')) + ": a value is missing";
+  }
+  // A word where a command was wanted: below the deepest command given.
+  const CLI::App* given = &app;
+  std::string path = "tkp30";
+  while (!given->get_subcommands().empty()) {
+    given = given->get_subcommands().front();
+    path += " " + given->get_name();
+  }
+  const auto unknown = given->remaining();
+  if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && !unknown.empty())
+    return "unknown command \"" + unknown.front() + "\" (" + path + " --help lists them)";
+  return e.what();
+}
+
 std::string versionText() {
   return std::string("tkp30 ") + TKP30_VERSION + "\nlibnorv_dal_tkp30 " + TKP30_VERSION +
          " (built from the same project as this tool; the library has no call that reports "
@@ -60,9 +80,11 @@ void describe(CLI::App& app, TokenChoice& choice) {
   app.set_version_flag("--version", versionText(), "Show the tool's and the library's version");
   auto* emulator = app.add_option("--emulator", choice.emulatorImage,
                                   "Use the emulated token kept in this image file instead of "
-                                  "the slots of TKP30_SLOTS");
+                                  "the slots of TKP30_SLOTS")
+                       ->type_name("IMAGE");
   app.add_option("--slot", choice.slot, "Use this slot of TKP30_SLOTS (1 to 6) and no other")
-      ->check(numberIn(1, kSlotCount, "a slot"))
+      ->type_name("N")
+      ->check(numberIn(1, kSlotCount))
       ->excludes(emulator);
   app.add_flag("--trace", choice.trace, "Trace every APDU to standard error (secrets masked)");
   app.footer(
@@ -91,7 +113,8 @@ int runTool(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
-    std::cerr << "tkp30: " << e.what() << "\nRun with --help for more information.\n";
+    std::cerr << "tkp30: " << plainParseMessage(app, e)
+              << "\nRun with --help for more information.\n";
     return kExitUsage;
   }
   try {

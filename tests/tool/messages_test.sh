@@ -62,8 +62,12 @@ plain_argument_errors() {
   tk 2 "unknown mode" encrypt --cipher des --mode cfb --key-hex 0011223344556677 -i /dev/null -o x
   stderr_has "unknown mode" 'unknown mode "cfb": choose cbc or ecb'
   tk 2 "slot out of range" pubkey --key 9
-  stderr_has "slot out of range" "a key slot is a number from 0 to 3"
+  stderr_has "slot out of range" "--key: must be a whole number from 0 to 3"
   stderr_lacks "no parser internals" "->"
+  expect 2 "unknown command" -- "$TKP30" file frobnicate
+  stderr_has "unknown command" 'unknown command "frobnicate" (tkp30 file --help lists them)'
+  expect 2 "a value missing" -- "$TKP30" --emulator
+  stderr_has "a value missing" "^tkp30: --emulator: a value is missing$"
   [ ! -e x ] || fail "a refused command created its output file"
   tk 1 "output into a folder" encrypt --cipher des --key-hex 0011223344556677 --iv 0001020304050607 -i /dev/null -o "$WORK"
   stderr_has "output into a folder" "cannot write $WORK: Is a directory"
