@@ -110,7 +110,7 @@ void caseTable(std::ostringstream& out, const std::string& function,
 
 std::string manPage(const CLI::App& app, const std::string& version) {
   std::ostringstream out;
-  const std::string name = app.get_name();
+  const std::string& name = app.get_name();
   out << ".TH " << upper(name) << " 1 \"\" \"" << troff(name + " " + version)
       << "\" \"User Commands\"\n"
       << ".SH NAME\n"
