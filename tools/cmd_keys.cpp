@@ -9,6 +9,7 @@
 #include "data_io.h"
 #include "digest.h"
 #include "file_io.h"
+#include "interrupt.h"
 #include "key_options.h"
 #include "norv_dal_tkp30.h"
 #include "pkcs1_blocks.h"
@@ -165,6 +166,7 @@ void rand(const KeyOptions& o) {
   {
     const auto token = openToken();
     for (std::int32_t done = 0; done < o.count; done += kRandomPiece) {
+      throwIfInterrupted();  // a megabyte takes a while: Ctrl-C need not wait for it
       const std::int32_t piece = std::min(kRandomPiece, o.count - done);
       check(NORV_DAL_GenRand(piece, bytes.data() + done), "draw random bytes");
     }
