@@ -11,6 +11,10 @@
 
 namespace dmcos::pcsc {
 
+// Room for any reader name and ATR, on pcsc-lite and on Windows alike.
+inline constexpr DWORD kReaderNameCapacity = 256;
+inline constexpr DWORD kAtrCapacity = 36;
+
 class Context {
  public:
   Context() : result_(SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &handle_)) {}
@@ -82,11 +86,11 @@ class Connection {
   // SCARD_W_RESET_CARD or SCARD_W_REMOVED_CARD once the card was reset or
   // pulled since this connection was made.
   LONG status() const {
-    char reader[MAX_READERNAME];
+    char reader[kReaderNameCapacity];
     DWORD readerLen = sizeof reader;
     DWORD state = 0;
     DWORD protocol = 0;
-    BYTE atr[MAX_ATR_SIZE];
+    BYTE atr[kAtrCapacity];
     DWORD atrLen = sizeof atr;
     return SCardStatus(handle_, reader, &readerLen, &state, &protocol, atr, &atrLen);
   }

@@ -22,11 +22,16 @@
  *
  * Plain C: compiles as C99 and as C++.
  *
- * The session no-ops are exported on Windows under the decorated names
- * "_NORV_DAL_InitializeEx@4" and "_NORV_DAL_FinalizeEx@4" (see the .def
- * file of the Windows build). An ELF linker reads '@' in a symbol name as
- * a symbol version, so on Linux the one routine is exported under the
- * undecorated names NORV_DAL_InitializeEx and NORV_DAL_FinalizeEx.
+ * On 32-bit Windows every function is __cdecl except the two session
+ * no-ops, which are __stdcall with one 32-bit argument and are exported
+ * under their decorated names "_NORV_DAL_InitializeEx@4" and
+ * "_NORV_DAL_FinalizeEx@4" (the import library resolves the names below to
+ * them). An ELF linker reads '@' in a symbol name as a symbol version, so
+ * on Linux the one routine is exported under the undecorated names
+ * NORV_DAL_InitializeEx and NORV_DAL_FinalizeEx.
+ *
+ * Programs that link the library's objects statically rather than the
+ * DLL define NORV_DAL_STATIC.
  */
 #ifndef NORV_DAL_TKP30_H
 #define NORV_DAL_TKP30_H
@@ -38,14 +43,21 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
+#if defined(NORV_DAL_STATIC)
+#define NORV_DAL_API
+#else
 #define NORV_DAL_API __declspec(dllimport)
-#define NORV_DAL_CALL __stdcall
+#endif
+#define NORV_DAL_CALL __cdecl
+#define NORV_DAL_NOOP_CALL __stdcall
 #elif defined(__GNUC__)
 #define NORV_DAL_API __attribute__((visibility("default")))
 #define NORV_DAL_CALL
+#define NORV_DAL_NOOP_CALL
 #else
 #define NORV_DAL_API
 #define NORV_DAL_CALL
+#define NORV_DAL_NOOP_CALL
 #endif
 
 /* ---- Error codes ------------------------------------------------------ */
@@ -109,8 +121,8 @@ typedef struct NORV_DAL_MUTEX NORV_DAL_MUTEX;
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Initialize(void);
 NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_Finalize(void);
 /* One no-op routine under two names: always 0, touches nothing. */
-NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_InitializeEx(int32_t reserved);
-NORV_DAL_API int32_t NORV_DAL_CALL NORV_DAL_FinalizeEx(int32_t reserved);
+NORV_DAL_API int32_t NORV_DAL_NOOP_CALL NORV_DAL_InitializeEx(int32_t reserved);
+NORV_DAL_API int32_t NORV_DAL_NOOP_CALL NORV_DAL_FinalizeEx(int32_t reserved);
 
 /* ---- Messages, function table, lock ----------------------------------- */
 /* The lock is one machine-wide binary semaphore, free when first created;
@@ -398,8 +410,8 @@ typedef struct NORV_DAL_FUNCTION_LIST {
   int32_t (NORV_DAL_CALL *LockMutex)(NORV_DAL_MUTEX *);
   int32_t (NORV_DAL_CALL *UnLockMutex)(NORV_DAL_MUTEX *);
   int32_t (NORV_DAL_CALL *DestroyMutex)(NORV_DAL_MUTEX *);
-  int32_t (NORV_DAL_CALL *InitializeEx)(int32_t);
-  int32_t (NORV_DAL_CALL *FinalizeEx)(int32_t);
+  int32_t (NORV_DAL_NOOP_CALL *InitializeEx)(int32_t);
+  int32_t (NORV_DAL_NOOP_CALL *FinalizeEx)(int32_t);
 } NORV_DAL_FUNCTION_LIST;
 
 #ifdef __cplusplus

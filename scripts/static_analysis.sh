@@ -14,7 +14,9 @@ folders=(src dmcos emulator tools pkcs11)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORV_BUILD_TESTS=OFF \
   -DNORV_BUILD_BENCH=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 
-mapfile -t sources < <(cd "$root" && find "${folders[@]}" -name '*.cpp' | sort)
+# The Windows files (*_win32.cpp) have no entry in this build's compile
+# database; the cross-build compiles them with every warning an error.
+mapfile -t sources < <(cd "$root" && find "${folders[@]}" -name '*.cpp' ! -name '*_win32.cpp' | sort)
 status=0
 
 # pkcs11/ keeps its own layout for now: its hand-packed tables would need

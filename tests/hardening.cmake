@@ -8,7 +8,7 @@ if(TARGET unit_tests)
 endif()
 
 file(GLOB STRESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/stress/*.cpp)
-if(STRESS_SOURCES)
+if(STRESS_SOURCES AND NOT WIN32)  # fork and signals
   add_executable(stress_tests ${STRESS_SOURCES})
   target_include_directories(stress_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(stress_tests PRIVATE dal_internal dmcos_internal GTest::gtest_main

@@ -20,7 +20,9 @@
 extern "C" {
 #endif
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define DMCOS_API /* dmcos.def names the exports */
+#elif defined(__GNUC__)
 #define DMCOS_API __attribute__((visibility("default")))
 #else
 #define DMCOS_API

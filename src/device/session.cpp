@@ -49,8 +49,4 @@ NORV_DAL_API int32_t NORV_DAL_Finalize(void) {
   });
 }
 
-// One routine, two names: the session no-ops touch nothing.
-NORV_DAL_API int32_t NORV_DAL_InitializeEx(int32_t /*reserved*/) { return NORV_DAL_OK; }
-NORV_DAL_API int32_t NORV_DAL_FinalizeEx(int32_t) __attribute__((alias("NORV_DAL_InitializeEx")));
-
 }  // extern "C"

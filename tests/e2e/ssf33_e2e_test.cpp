@@ -3,9 +3,9 @@
 // the same key, the MAC, commands per block, and a refused key load.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
-#include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -15,6 +15,7 @@
 #include "norv_dal_tkp30.h"
 #include "support/cipher_family.h"
 #include "support/e2e_token.h"
+#include "support/test_os.h"
 
 namespace {
 
@@ -53,19 +54,19 @@ class Ssf33E2eTest : public e2e::TokenTest, public ::testing::WithParamInterface
   void SetUp() override {
     const char* before = std::getenv(kT0Variable);
     saved_ = before ? std::optional<std::string>(before) : std::nullopt;
-    if (GetParam()) ::setenv(kT0Variable, "1", 1);
+    if (GetParam()) testos::setEnv(kT0Variable, "1");
     e2e::TokenTest::SetUp();
     restoreT0();
   }
   void TearDown() override {
-    ::unsetenv("TKP30_TRACE");
+    testos::unsetEnv("TKP30_TRACE");
     e2e::TokenTest::TearDown();
   }
   void restoreT0() {
     if (saved_)
-      ::setenv(kT0Variable, saved_->c_str(), 1);
+      testos::setEnv(kT0Variable, saved_->c_str());
     else
-      ::unsetenv(kT0Variable);
+      testos::unsetEnv(kT0Variable);
   }
   bool t0() const { return GetParam() || (saved_ && *saved_ == "1"); }
 
@@ -132,11 +133,11 @@ TEST_P(Ssf33E2eTest, EveryBlockIsOneCommandPlusGetResponseUnderT0) {
   const std::string trace = imagePath().empty() ? "" : imagePath() + ".trace";
   if (trace.empty()) GTEST_SKIP() << "counts commands through the emulated token's trace";
   auto ctx = acquire(2, 1);
-  ::setenv("TKP30_TRACE", trace.c_str(), 1);
+  testos::setEnv("TKP30_TRACE", trace.c_str());
   Bytes out(64);
   uint32_t n = 0;
   ASSERT_EQ(NORV_DAL_SSF33Encrypt(ctx.get(), Bytes(40, 9).data(), 40, out.data(), &n), 0);
-  ::unsetenv("TKP30_TRACE");
+  testos::unsetEnv("TKP30_TRACE");
   EXPECT_EQ(n, 48u);
   std::ifstream lines(trace);
   int commands = 0;

@@ -1,12 +1,11 @@
 #include "support/e2e_token.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
+#include <cstdlib>
 #include <filesystem>
 
 #include "norv_dal_tkp30.h"
 #include "support/e2e_pcsc_reset.h"
+#include "support/test_os.h"
 #include "tkp30emu/token.h"
 
 namespace e2e {
@@ -28,20 +27,18 @@ void TokenTest::SetUp() {
   ASSERT_EQ(NORV_DAL_CreateMutex(&lock_), NORV_DAL_OK);
   ASSERT_EQ(NORV_DAL_LockMutex(lock_), NORV_DAL_OK);
   if (const char* slots = std::getenv("TKP30_E2E_SLOTS"); slots && *slots) {
-    ::setenv("TKP30_SLOTS", slots, 1);
+    testos::setEnv("TKP30_SLOTS", slots);
     return;
   }
   std::filesystem::create_directories(tempRoot());
-  std::string pattern = tempRoot() + "/e2e-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  dir_ = pattern;
+  dir_ = testos::makeTempDir(tempRoot() + "/e2e-");
   imagePath_ = dir_ + "/token.img";
   if (t0Requested()) {
     std::string error;
     ASSERT_TRUE(tkp30emu::setTokenOptions(imagePath_, tkp30emu::TokenOptions{true}, error))
         << error;
   }
-  ::setenv("TKP30_SLOTS", ("emu:" + imagePath_).c_str(), 1);
+  testos::setEnv("TKP30_SLOTS", ("emu:" + imagePath_).c_str());
 }
 
 void TokenTest::TearDown() {

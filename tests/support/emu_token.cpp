@@ -2,11 +2,13 @@
 #include "support/emu_token.h"
 
 #include <openssl/des.h>
-#include <stdlib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+
+#include "support/test_os.h"
 
 namespace emu_test {
 
@@ -40,10 +42,9 @@ Bytes bytesOf(const std::string& ascii) { return Bytes(ascii.begin(), ascii.end(
 
 TempDir::TempDir() {
   const char* base = std::getenv("TKP30_TEST_TMP");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/emu.XXXXXX";
-  std::filesystem::create_directories(std::filesystem::path(tmpl).parent_path());
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
+  const std::string prefix = std::string(base && *base ? base : "/tmp") + "/emu.";
+  std::filesystem::create_directories(std::filesystem::path(prefix).parent_path());
+  path_ = testos::makeTempDir(prefix);
 }
 
 TempDir::~TempDir() {

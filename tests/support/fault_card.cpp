@@ -1,10 +1,10 @@
 #include "support/fault_card.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+
+#include "support/test_os.h"
 
 namespace fault {
 namespace {
@@ -12,11 +12,15 @@ namespace {
 // The emulated card syncs every persistent write to disk; the images of
 // hundreds of cases live in memory when the machine offers it.
 std::string tempRoot() {
-  std::error_code ec;
-  if (std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0)
-    return "/dev/shm";
+  if (std::string memory = testos::memoryTempRoot(); !memory.empty()) return memory;
   const char* root = std::getenv("TKP30_TEST_TMP");
   return root && *root ? root : std::filesystem::temp_directory_path().string();
+}
+
+// Removes the target first: GCC 12's copy_file cannot overwrite on Windows.
+void replaceFile(const std::string& from, const std::string& to) {
+  std::filesystem::remove(to);
+  std::filesystem::copy_file(from, to);
 }
 
 bool isGetResponse(const Bytes& command) {
@@ -87,9 +91,7 @@ struct CardImage::Responder {
 
 CardImage::CardImage() : responder_(std::make_shared<Responder>()) {
   std::filesystem::create_directories(tempRoot());
-  std::string pattern = tempRoot() + "/fault-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-  dir_ = pattern;
+  dir_ = testos::makeTempDir(tempRoot() + "/fault-");
 }
 
 CardImage::~CardImage() {
@@ -113,15 +115,11 @@ void CardImage::connect() {
   inject(0, Failure::Refused);
 }
 
-void CardImage::save() {
-  std::filesystem::copy_file(dir_ + "/card.img", dir_ + "/saved.img",
-                             std::filesystem::copy_options::overwrite_existing);
-}
+void CardImage::save() { replaceFile(dir_ + "/card.img", dir_ + "/saved.img"); }
 
 void CardImage::restore() {
   responder_->token.reset();
-  std::filesystem::copy_file(dir_ + "/saved.img", dir_ + "/card.img",
-                             std::filesystem::copy_options::overwrite_existing);
+  replaceFile(dir_ + "/saved.img", dir_ + "/card.img");
   connect();  // a fresh token object reads the restored image
   responder_->token->powerCycle();
 }

@@ -1,7 +1,7 @@
 // Every result's message, checked against the UTF-8 text converted to GBK
-// by iconv, so that the test does not share the library's byte escapes.
+// by the system's converter, so that the test does not share the library's
+// byte escapes.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstring>
 #include <string>
@@ -9,21 +9,14 @@
 #include <vector>
 
 #include "norv_dal_tkp30.h"
+#include "support/test_os.h"
 
 namespace {
 
 std::string toGbk(const std::string& utf8) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-  std::string in = utf8;
-  std::string out(in.size() * 2 + 4, '\0');
-  char* src = in.data();
-  char* dst = out.data();
-  size_t srcLeft = in.size(), dstLeft = out.size();
-  EXPECT_NE(iconv(cd, &src, &srcLeft, &dst, &dstLeft), static_cast<size_t>(-1));
-  iconv_close(cd);
-  out.resize(out.size() - dstLeft);
-  return out;
+  std::string gbk;
+  EXPECT_TRUE(testos::utf8ToGbk(utf8, gbk)) << utf8;
+  return gbk;
 }
 
 std::string messageOf(int32_t code) {

@@ -1,0 +1,233 @@
+// A token's files on Windows. The lock file is locked with LockFileEx on
+// one byte far past its end, so the lock never overlaps the mapped state,
+// and it is shared through a file mapping named after the file's identity
+// (volume and file index), so every process that opens the token, by any
+// spelling of its path, maps the same object. The image is replaced by
+// MoveFileExW with write-through after FlushFileBuffers. Paths arrive in
+// the ANSI code page (command line, environment), as the A functions take
+// them. The boot is named by the kernel's boot time.
+#include <windows.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "token_files.h"
+
+namespace tkp30emu {
+namespace {
+
+// The byte that LockFileEx locks: offset 2^62, far beyond any state.
+constexpr DWORD kLockOffsetHigh = 0x40000000;
+
+std::string lastError(const std::string& what, const std::string& path) {
+  const DWORD code = GetLastError();
+  char text[256] = {};
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, text, sizeof text, nullptr);
+  std::string message(text, n);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.'))
+    message.pop_back();
+  if (message.empty()) message = "error " + std::to_string(code);
+  return what + " " + path + ": " + message;
+}
+
+std::wstring widePath(const std::string& path) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                    nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0)
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+  return wide;
+}
+
+// Closes a file handle at the end of a scope.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(h_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool writeAll(HANDLE file, const Bytes& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    DWORD n = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1 << 20));
+    if (!WriteFile(file, data.data() + done, chunk, &n, nullptr) || n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+bool readAll(HANDLE file, Bytes& data) {
+  std::uint8_t chunk[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &n, nullptr)) return false;
+    if (n == 0) return true;
+    data.insert(data.end(), chunk, chunk + n);
+    if (data.size() > kMaxImageBytes) return true;
+  }
+}
+
+// "Local\tkp30emu-<volume>-<file index>": one name per lock file.
+bool mappingName(HANDLE file, std::wstring& name) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  wchar_t text[64];
+  std::swprintf(text, sizeof text / sizeof text[0], L"Local\\tkp30emu-%08lx-%08lx%08lx",
+                info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+  name = text;
+  return true;
+}
+
+OVERLAPPED lockRegion() {
+  OVERLAPPED region{};
+  region.OffsetHigh = kLockOffsetHigh;
+  return region;
+}
+
+}  // namespace
+
+struct TokenFiles::Native {
+  Native() = default;
+  ~Native() {
+    if (shared != nullptr) UnmapViewOfFile(shared);
+    if (mapping != nullptr) CloseHandle(mapping);
+    if (lockFile != INVALID_HANDLE_VALUE) CloseHandle(lockFile);
+  }
+  Native(const Native&) = delete;
+  Native& operator=(const Native&) = delete;
+
+  std::string path;
+  std::string next;  // the next image while it is being written
+  HANDLE lockFile = INVALID_HANDLE_VALUE;
+  HANDLE mapping = nullptr;
+  void* shared = nullptr;
+};
+
+TokenFiles::TokenFiles() : native_(std::make_unique<Native>()) {}
+TokenFiles::~TokenFiles() = default;
+
+void* TokenFiles::shared() const { return native_->shared; }
+
+bool TokenFiles::open(const std::string& imagePath, std::size_t sharedBytes,
+                      std::string& error) {
+  Native& n = *native_;
+  n.path = imagePath;
+  n.next = imagePath + ".tmp";
+  const std::string lockPath = imagePath + ".lock";
+  n.lockFile = CreateFileW(widePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (n.lockFile == INVALID_HANDLE_VALUE) {
+    error = lastError("cannot open the token lock", lockPath);
+    return false;
+  }
+  std::wstring name;
+  if (!mappingName(n.lockFile, name)) {
+    error = lastError("cannot identify the token lock", lockPath);
+    return false;
+  }
+  // Grows the file to the state's size when it is shorter (new: zeros).
+  n.mapping = CreateFileMappingW(n.lockFile, nullptr, PAGE_READWRITE, 0,
+                                 static_cast<DWORD>(sharedBytes), name.c_str());
+  if (n.mapping == nullptr) {
+    error = lastError("cannot map the shared token state", lockPath);
+    return false;
+  }
+  n.shared = MapViewOfFile(n.mapping, FILE_MAP_ALL_ACCESS, 0, 0, sharedBytes);
+  if (n.shared == nullptr) {
+    error = lastError("cannot map the shared token state", lockPath);
+    return false;
+  }
+  return true;
+}
+
+void TokenFiles::lock() {
+  OVERLAPPED region = lockRegion();
+  LockFileEx(native_->lockFile, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &region);
+}
+
+void TokenFiles::unlock() {
+  OVERLAPPED region = lockRegion();
+  UnlockFileEx(native_->lockFile, 0, 1, 0, &region);
+}
+
+bool TokenFiles::readImage(Bytes& image, bool& missing, std::string& error) {
+  const std::string& path = native_->path;
+  missing = false;
+  const FileHandle file(CreateFileW(widePath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+      missing = true;
+      return true;
+    }
+    error = lastError("cannot open the token image", path);
+    return false;
+  }
+  if (!readAll(file.get(), image)) {
+    error = lastError("cannot read the token image", path);
+    return false;
+  }
+  return true;
+}
+
+bool TokenFiles::writeNext(const Bytes& image, std::string& error) {
+  const std::string& next = native_->next;
+  const std::wstring wideNext = widePath(next);
+  bool written = false;
+  {
+    const FileHandle file(CreateFileW(wideNext.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+      error = lastError("cannot create", next);
+      return false;
+    }
+    written = writeAll(file.get(), image) && FlushFileBuffers(file.get());
+    if (!written) error = lastError("cannot write", next);
+  }
+  if (!written) DeleteFileW(wideNext.c_str());
+  return written;
+}
+
+bool TokenFiles::replaceWithNext(std::string& error) {
+  const Native& n = *native_;
+  const std::wstring wideNext = widePath(n.next);
+  if (!MoveFileExW(wideNext.c_str(), widePath(n.path).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = lastError("cannot replace", n.path);
+    DeleteFileW(wideNext.c_str());
+    return false;
+  }
+  return true;
+}
+
+const BootId& bootId() {
+  static const BootId id = [] {
+    BootId b;
+    SYSTEM_TIMEOFDAY_INFORMATION now{};
+    if (NtQuerySystemInformation(SystemTimeOfDayInformation, &now, sizeof now, nullptr) >= 0)
+      std::snprintf(b.bytes, sizeof b.bytes, "boot %lld",
+                    static_cast<long long>(now.BootTime.QuadPart));
+    return b;
+  }();
+  return id;
+}
+
+}  // namespace tkp30emu

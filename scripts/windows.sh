@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The library for 32-bit Windows: installs what is missing (Debian),
+# builds a static libcrypto for i686 mingw from Debian's OpenSSL source
+# (once per OpenSSL version, cached outside the clone), cross-builds the
+# DLLs, the tool and the test programs, and runs the tests under Wine.
+#
+#   windows.sh [build dir]          default: build-win32 in the clone
+#
+# The DLL lands in <build dir>/bin/norv_dal_tkp30.dll beside dmcos.dll and
+# tkp30.exe; the import library is <build dir>/lib/libnorv_dal_tkp30.dll.a.
+# Exits non-zero when any step or test fails.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+dir="${1:-$root/build-win32}"
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/tkp30"
+
+step() { printf '\n==== windows: %s ====\n' "$*"; }
+SUDO=""
+[[ $(id -u) -eq 0 ]] || SUDO="sudo"
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+# Source entries mirroring the system's binary ones, so that
+# `apt-get source` finds the OpenSSL the system runs.
+add_source_entries() {
+  local list=/etc/apt/sources.list.d/tkp30-deb-src.sources
+  [[ -e $list ]] && return 0
+  if [[ -e /etc/apt/sources.list.d/debian.sources ]]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $SUDO tee "$list" >/dev/null
+  else
+    list=/etc/apt/sources.list.d/tkp30-deb-src.list
+    sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list | $SUDO tee "$list" >/dev/null
+  fi
+  return 1
+}
+
+install_packages() {
+  local update=0 missing=()
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    update=1
+  fi
+  add_source_entries || update=1
+  for p in g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+           wine wine32:i386 dpkg-dev googletest cmake ninja-build libssl-dev; do
+    installed "$p" || missing+=("$p")
+  done
+  ((${#missing[@]})) && update=1
+  ((update)) && $SUDO apt-get update -qq
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+  return 0
+}
+
+step "packages"
+install_packages
+
+# Debian versions of the OpenSSL source, newest first.
+newest_first() {
+  local sorted=() v i
+  for v in "$@"; do
+    for ((i = ${#sorted[@]}; i > 0; i--)); do
+      dpkg --compare-versions "${sorted[i - 1]}" ge "$v" && break
+      sorted[i]=${sorted[i - 1]}
+    done
+    sorted[i]=$v
+  done
+  printf '%s\n' "${sorted[@]}"
+}
+
+# The OpenSSL source to build: the version the system's libcrypto comes
+# from, else the newest the archive offers.
+openssl_candidates() {
+  dpkg-query -W -f='${source:Version}\n' libssl-dev 2>/dev/null || true
+  mapfile -t listed < <(apt-cache showsrc openssl 2>/dev/null | awk '/^Version:/ {print $2}')
+  ((${#listed[@]})) && newest_first "${listed[@]}"
+  return 0
+}
+
+# Only what the library, the emulator and the tool use: RSA, DES, RC2,
+# RC4, SM4, SHA-2, PEM; everything else that can go, goes.
+readonly OPENSSL_OPTIONS=(
+  no-shared no-tests no-module no-asm no-engine no-dso no-comp no-async no-sock no-dgram
+  no-ct no-ocsp no-ts no-cms no-srp no-psk no-ec no-dh no-dsa no-aria no-bf no-blake2
+  no-camellia no-cast no-idea no-md4 no-mdc2 no-rc5 no-rmd160 no-seed no-siphash no-siv
+  no-sm2 no-sm3 no-whirlpool no-scrypt no-ocb no-chacha no-poly1305 no-ui-console
+)
+
+# Prints the directory of a static libcrypto for i686 mingw, building it
+# from Debian's source when the cache has none of the candidate versions.
+openssl_for_mingw() {
+  local v work out
+  mapfile -t versions < <(openssl_candidates | awk 'NF && !seen[$0]++')
+  ((${#versions[@]})) || { echo "windows: no OpenSSL source version known" >&2; return 1; }
+  for v in "${versions[@]}"; do
+    out="$cache/openssl-$v-i686-mingw"
+    [[ -f $out/lib/libcrypto.a ]] && { echo "$out"; return 0; }
+  done
+  work="$(mktemp -d)"
+  trap 'rm -rf "$work"' RETURN
+  for v in "${versions[@]}"; do
+    (cd "$work" && apt-get source -qq "openssl=$v" >&2) && break
+    rm -rf "${work:?}"/*
+    v=""
+  done
+  [[ -n $v ]] || { echo "windows: apt-get source openssl failed for ${versions[*]}" >&2; return 1; }
+  out="$cache/openssl-$v-i686-mingw"
+  echo "windows: building libcrypto $v for i686 mingw" >&2
+  if ! (
+    exec >"$work/build.log" 2>&1
+    cd "$work"/openssl-*/
+    ./Configure mingw --cross-compile-prefix=i686-w64-mingw32- "${OPENSSL_OPTIONS[@]}"
+    make -j "$(nproc)" build_generated
+    make -j "$(nproc)" libcrypto.a
+    rm -rf "$out.partial"
+    mkdir -p "$out.partial/lib" "$out.partial/include"
+    cp libcrypto.a "$out.partial/lib/"
+    cp -r include/openssl "$out.partial/include/"
+  ); then
+    tail -n 30 "$work/build.log" >&2
+    return 1
+  fi
+  rm -rf "$out"
+  mv "$out.partial" "$out"
+  echo "$out"
+}
+
+step "libcrypto for i686 mingw"
+openssl="$(openssl_for_mingw)"
+echo "using $openssl"
+
+step "cross-build"
+cmake -S "$root" -B "$dir" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DNORV_WERROR="${NORV_WERROR:-OFF}" -DNORV_BUILD_BENCH=OFF \
+  -DOPENSSL_USE_STATIC_LIBS=TRUE -DOPENSSL_INCLUDE_DIR="$openssl/include" \
+  -DLIB_EAY="$openssl/lib/libcrypto.a" >/dev/null
+cmake --build "$dir" -j "$(nproc)"
+
+step "tests under Wine"
+# A Wine prefix of the build's own, so that c:\dal and the named objects
+# are the tests' alone; no Mono or Gecko is needed.
+export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[[ -d $WINEPREFIX ]] || wineboot -i >/dev/null 2>&1
+(cd "$dir" && ctest -j "$(nproc)" --output-on-failure --timeout 600)
