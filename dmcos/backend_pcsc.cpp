@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "pcsc_error.h"
 #include "pcsc_handles.h"
 
 namespace dmcos {
@@ -74,7 +75,7 @@ class PcscBackend final : public Backend {
 
   static std::string noService(LONG result) {
     if (result == SCARD_E_NO_SERVICE) return "pcscd is not running";
-    return std::string("PC/SC is not available: ") + pcsc_stringify_error(result);
+    return std::string("PC/SC is not available: ") + pcsc::errorText(result);
   }
 
   static std::string listOf(const std::vector<std::string>& readers) {
@@ -92,7 +93,7 @@ class PcscBackend final : public Backend {
       return "no reader holds a card; " + listOf(readers);
     }
     if (absent) return "no card in reader \"" + reader_ + "\"";
-    return "reader \"" + reader_ + "\": " + pcsc_stringify_error(result);
+    return "reader \"" + reader_ + "\": " + pcsc::errorText(result);
   }
 
   bool exchange(std::span<const std::uint8_t> command, Reply& reply) {

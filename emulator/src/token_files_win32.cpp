@@ -178,7 +178,11 @@ bool TokenFiles::readImage(Bytes& image, bool& missing, std::string& error) {
       missing = true;
       return true;
     }
-    error = lastError("cannot open the token image", path);
+    const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      error = "cannot read the token image " + path + ": Is a directory";  // as on Linux
+    else
+      error = lastError("cannot open the token image", path);
     return false;
   }
   if (!readAll(file.get(), image)) {

@@ -1,12 +1,13 @@
 // OpenError_UK: why the last open of a slot failed, per slot.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "dmcos.h"
+#include "support/test_os.h"
 
 namespace {
 
@@ -24,14 +25,13 @@ class OpenErrorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const char* base = std::getenv("TKP30_TEST_TMP");
-    std::string t = std::string(base && *base ? base : "/tmp") + "/openerror.XXXXXX";
-    fs::create_directories(fs::path(t).parent_path());
-    ASSERT_NE(::mkdtemp(t.data()), nullptr);
-    dir_ = t;
+    const std::string prefix = std::string(base && *base ? base : "/tmp") + "/openerror.";
+    fs::create_directories(fs::path(prefix).parent_path());
+    dir_ = testos::makeTempDir(prefix);
   }
   void TearDown() override {
     for (int slot = 1; slot <= 6; ++slot) Close_UK(slot);
-    ::unsetenv("TKP30_SLOTS");
+    testos::unsetEnv("TKP30_SLOTS");
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
@@ -45,7 +45,7 @@ TEST_F(OpenErrorTest, EachSlotSaysWhyItDidNotOpen) {
   fs::create_directory(dir_ + "/folder.img");
   const std::string config = ";usb:1;emu:;emu:" + dir_ + "/no/such/token.img;emu:" + damaged +
                              ";emu:" + dir_ + "/folder.img";
-  ::setenv("TKP30_SLOTS", config.c_str(), 1);
+  testos::setEnv("TKP30_SLOTS", config.c_str());
   for (int slot = 1; slot <= 6; ++slot) EXPECT_EQ(Open_UK(slot), 0) << slot;
 
   EXPECT_NE(reasonOf(1).find("not configured"), std::string::npos) << reasonOf(1);
@@ -57,16 +57,16 @@ TEST_F(OpenErrorTest, EachSlotSaysWhyItDidNotOpen) {
 }
 
 TEST_F(OpenErrorTest, ASuccessfulOpenClearsTheReason) {
-  ::setenv("TKP30_SLOTS", ("emu:" + dir_ + "/gone/t.img").c_str(), 1);
+  testos::setEnv("TKP30_SLOTS", ("emu:" + dir_ + "/gone/t.img").c_str());
   ASSERT_EQ(Open_UK(1), 0);
   ASSERT_NE(reasonOf(1), "");
-  ::setenv("TKP30_SLOTS", ("emu:" + dir_ + "/t.img").c_str(), 1);
+  testos::setEnv("TKP30_SLOTS", ("emu:" + dir_ + "/t.img").c_str());
   ASSERT_EQ(Open_UK(1), 1);
   EXPECT_EQ(reasonOf(1), "");
 }
 
 TEST_F(OpenErrorTest, CopiesWhatFitsAndReportsTheFullLength) {
-  ::setenv("TKP30_SLOTS", "", 1);
+  testos::setEnv("TKP30_SLOTS", "");
   ASSERT_EQ(Open_UK(1), 0);
   const std::string full = reasonOf(1);
   char small[8] = "xxxxxxx";
