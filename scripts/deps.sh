@@ -2,7 +2,9 @@
 # Installs the Debian packages the build and the tests need (only the
 # missing ones, so a prepared machine makes no network calls). The tool's
 # tests drive a pseudo-terminal with python3, render the manual page with
-# groff and check OpenSSH keys with ssh-keygen.
+# groff and check OpenSSH keys with ssh-keygen. The Windows cross-build's
+# own (mingw-w64, Wine, OpenSSL's source) are installed by
+# scripts/windows.sh.
 set -euo pipefail
 
 PACKAGES=(

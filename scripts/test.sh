@@ -3,10 +3,11 @@
 #   1. the Release build (g++) that the demo uses too, and every CTest test,
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build (clang) and
 #      every CTest test again,
-#   3. the PC/SC suite through pcscd and the virtual card,
-#   4. the fuzz targets for a bounded time,
-#   5. a coverage build (gcovr summary of src/, dmcos/, emulator/),
-#   6. clang-tidy and cppcheck.
+#   3. the 32-bit Windows build (mingw-w64) and its tests under Wine,
+#   4. the PC/SC suite through pcscd and the virtual card,
+#   5. the fuzz targets for a bounded time,
+#   6. a coverage build (gcovr summary of src/, dmcos/, emulator/),
+#   7. clang-tidy and cppcheck.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
@@ -22,6 +23,9 @@ step "sanitizer build (ASan + UBSan, clang)"
 CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-asan" \
   -DCMAKE_BUILD_TYPE=Debug -DNORV_SANITIZE=ON -DNORV_BUILD_BENCH=OFF
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest -j "$jobs" --output-on-failure --timeout 900)
+
+step "Windows build (i686 mingw) under Wine"
+"$root/scripts/windows.sh" "$root/build-win32"
 
 if [[ -x "$root/tests/pcsc/run_pcsc_suite.sh" ]]; then
   step "PC/SC suite"

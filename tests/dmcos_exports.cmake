@@ -3,9 +3,9 @@
 # carries.
 if(WIN32)
   add_test(NAME dmcos_exported_symbols
-    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:dmcos>
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DLIBRARY=$<TARGET_FILE:dmcos>
             -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/dmcos/exports.txt
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_dll_exports.cmake)
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/function_table/check_exports.cmake)
 else()
   add_test(NAME dmcos_exported_symbols
     COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:dmcos>

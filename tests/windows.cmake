@@ -6,9 +6,9 @@ if(NOT WIN32)
 endif()
 
 add_test(NAME dll_exports
-  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:norv_dal_tkp30>
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DLIBRARY=$<TARGET_FILE:norv_dal_tkp30>
           -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/function_table/exports.txt
-          -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_dll_exports.cmake)
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/function_table/check_exports.cmake)
 
 # Built after the DLL it loads, never linked against it.
 add_executable(load_library_test windows/load_library_test.c)
