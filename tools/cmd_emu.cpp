@@ -1,6 +1,5 @@
 // Commands on an emulated token image itself, beside the library.
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -22,8 +21,8 @@ std::string imageOf(const EmuOptions& o) {
   std::string image = o.image.empty() ? o.choice->emulatorImage : o.image;
   if (image.empty())
     throw UsageError("name the token image: emu power-cycle IMAGE, or --emulator IMAGE");
-  struct stat st {};
-  if (::stat(image.c_str(), &st) != 0) throw Failure("no token image at " + image);
+  std::error_code ec;
+  if (!std::filesystem::exists(image, ec)) throw Failure("no token image at " + image);
   return image;
 }
 

@@ -1,11 +1,10 @@
 // PINs and formatting.
-#include <unistd.h>
-
 #include <iostream>
 #include <map>
 #include <string>
 
 #include "commands.h"
+#include "console.h"
 #include "norv_dal_tkp30.h"
 #include "pin_input.h"
 #include "token_select.h"
@@ -50,7 +49,7 @@ std::string nameOf(std::int32_t type) { return type == NORV_DAL_LOGIN_SUPER ? "s
 
 void confirmFormat(bool yes) {
   if (yes) return;
-  if (!isatty(STDIN_FILENO)) throw UsageError("formatting erases the token: confirm with --yes");
+  if (!stdinIsTerminal()) throw UsageError("formatting erases the token: confirm with --yes");
   std::cerr << "Formatting erases everything on the token. Continue? [y/N] ";
   std::string answer;
   std::getline(std::cin, answer);

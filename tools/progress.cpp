@@ -1,10 +1,10 @@
 #include "progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
+
+#include "console.h"
 
 namespace tkp30 {
 namespace {
@@ -13,7 +13,7 @@ constexpr double kMebibyte = 1024.0 * 1024.0;
 }  // namespace
 
 Progress::Progress(std::optional<std::uint64_t> total, std::uint64_t threshold) {
-  if (total && *total >= threshold && *total > 0 && isatty(STDERR_FILENO)) total_ = *total;
+  if (total && *total >= threshold && *total > 0 && stderrIsTerminal()) total_ = *total;
 }
 
 Progress::~Progress() { finish(); }
