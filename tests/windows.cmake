@@ -27,3 +27,7 @@ set_tests_properties(windows_tests PROPERTIES
 
 # Both take the one machine-wide lock; windows_tests also squats its name.
 set_tests_properties(load_library_test windows_tests PROPERTIES RESOURCE_LOCK SemNorvDal)
+
+# The tool's whole tour on a fresh emulated token; it exits 0 only when
+# every step did what it should.
+add_test(NAME tool_demo COMMAND tkp30 demo)

@@ -57,7 +57,7 @@ NORV_DAL_API int32_t NORV_DAL_Rc4Update(Rc4Ctx* pCtx, const uint8_t* inData, uin
 
 NORV_DAL_API int32_t NORV_DAL_Rc4Encrypt(Rc4Ctx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                          uint8_t* outData, uint32_t* outDataLen)
-    __attribute__((nothrow, alias("NORV_DAL_Rc4Update")));
+    __attribute__((alias("NORV_DAL_Rc4Update")));
 
 // A stream cipher has nothing pending at the end.
 NORV_DAL_API int32_t NORV_DAL_Rc4Final(Rc4Ctx* pCtx, uint8_t* outData, uint32_t* outDataLen) {

@@ -18,8 +18,8 @@ NORV_DAL_API int32_t NORV_DAL_DesReleaseCtx(void* pCtx) {
 }
 
 NORV_DAL_API int32_t NORV_DAL_Rc2ReleaseCtx(void* pCtx)
-    __attribute__((nothrow, alias("NORV_DAL_DesReleaseCtx")));
+    __attribute__((alias("NORV_DAL_DesReleaseCtx")));
 NORV_DAL_API int32_t NORV_DAL_Rc4ReleaseCtx(void* pCtx)
-    __attribute__((nothrow, alias("NORV_DAL_DesReleaseCtx")));
+    __attribute__((alias("NORV_DAL_DesReleaseCtx")));
 
 }  // extern "C"

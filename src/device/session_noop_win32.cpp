@@ -8,6 +8,6 @@ NORV_DAL_API int32_t NORV_DAL_NOOP_CALL NORV_DAL_InitializeEx(int32_t /*reserved
   return NORV_DAL_OK;
 }
 NORV_DAL_API int32_t NORV_DAL_NOOP_CALL NORV_DAL_FinalizeEx(int32_t)
-    __attribute__((nothrow, alias("NORV_DAL_InitializeEx@4")));
+    __attribute__((alias("NORV_DAL_InitializeEx@4")));
 
 }  // extern "C"
