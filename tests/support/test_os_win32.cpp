@@ -18,7 +18,15 @@ std::string makeTempDir(const std::string& prefix) {
   throw std::runtime_error("cannot create a directory " + prefix + "...");
 }
 
-std::string memoryTempRoot() { return ""; }
+// Windows has no folder in memory; under Wine, drive Z: shows the host's
+// root and with it /dev/shm.
+std::string memoryTempRoot() {
+  constexpr char kWineHostShm[] = "Z:\\dev\\shm";
+  const DWORD attributes = GetFileAttributesA(kWineHostShm);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    return "";
+  return kWineHostShm;
+}
 
 bool utf8ToGbk(const std::string& utf8, std::string& gbk) {
   constexpr UINT kGbk = 936;
