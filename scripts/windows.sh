@@ -14,7 +14,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build-win32}"
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/tkp30"
 
-step() { printf '\n==== windows: %s ====\n' "$*"; }
+step() { printf '\n==== windows: %s (at %ds) ====\n' "$*" "$SECONDS"; }
 SUDO=""
 [[ $(id -u) -eq 0 ]] || SUDO="sudo"
 
@@ -132,9 +132,12 @@ openssl="$(openssl_for_mingw)"
 echo "using $openssl"
 
 step "cross-build"
+# -O2, the usual level of a release DLL, rather than CMake's -O3: a
+# quarter less compile time on a cold machine.
 cmake -S "$root" -B "$dir" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DNORV_WERROR="${NORV_WERROR:-OFF}" -DNORV_BUILD_BENCH=OFF \
+  -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DOPENSSL_USE_STATIC_LIBS=TRUE -DOPENSSL_INCLUDE_DIR="$openssl/include" \
   -DLIB_EAY="$openssl/lib/libcrypto.a" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
@@ -143,8 +146,13 @@ step "tests under Wine"
 # A Wine prefix of the build's own, so that c:\dal and the named objects
 # are the tests' alone; no Mono or Gecko is needed.
 export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[[ -d $WINEPREFIX ]] || wineboot -i >/dev/null 2>&1
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+  wineboot -i >/dev/null 2>&1
+  wineserver -w  # the server wineboot started ends a few seconds after it
+fi
 # One Wine server for the whole run (it ends by itself 30 s after the last
-# program): each test program then starts in a fraction of a second.
-wineserver -p30
+# program), so that each test program starts in a fraction of a second. One
+# may run already, left by an earlier run.
+wineserver -p30 2>/dev/null || true
 (cd "$dir" && ctest -j "$(nproc)" --output-on-failure --timeout 600)
+echo "windows: done in ${SECONDS}s"
