@@ -3,9 +3,6 @@
 # first 69 names are the table's entries in order, the last is the table
 # call itself.
 set(NORV_EXPORT_LIST ${CMAKE_CURRENT_SOURCE_DIR}/function_table/exports.txt)
-if(WIN32)
-  return()  # windows.cmake checks the DLL's export table and loads it at run time
-endif()
 
 add_executable(function_table_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/function_table/function_table_test.cpp)

@@ -11,6 +11,7 @@
 #include "cipher_stream.h"
 #include "commands.h"
 #include "digest.h"
+#include "file_system.h"
 #include "hex.h"
 #include "norv_dal_tkp30.h"
 #include "pkcs1_blocks.h"
@@ -47,10 +48,8 @@ void expect(bool condition, const std::string& what) {
 // A private folder that is removed with everything in it.
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tkp30-demo.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw Failure("cannot create a temporary folder");
-    path_ = pattern;
+  TempDir() : path_(makePrivateTempDir("tkp30-demo.")) {
+    if (path_.empty()) throw Failure("cannot create a temporary folder");
   }
   ~TempDir() {
     std::error_code ignored;

@@ -1,12 +1,11 @@
 // The global info file and the user data files.
-#include <unistd.h>
-
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "console.h"
 #include "data_io.h"
 #include "norv_dal_tkp30.h"
 #include "token_checks.h"
@@ -127,7 +126,7 @@ void confirmDelete(const FileOptions& o) {
   const std::string warning = "a deleted user data file stays deleted: " + what +
                               " cannot be created again until the token is formatted";
   if (o.yes) return;
-  if (!isatty(STDIN_FILENO)) throw UsageError(warning + "; confirm with --yes");
+  if (!stdinIsTerminal()) throw UsageError(warning + "; confirm with --yes");
   std::cerr << "Careful: " << warning << ". Delete it? [y/N] ";
   std::string answer;
   std::getline(std::cin, answer);

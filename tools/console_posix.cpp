@@ -2,15 +2,38 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 
 #include "console.h"
+#include "interrupt.h"
 
 namespace tkp30 {
 namespace {
 
-// The controlling terminal, so that redirected standard input stays data.
+// Echo off on a terminal for one scope, and back on however it ends.
+class EchoOff {
+ public:
+  explicit EchoOff(int fd) : fd_(fd), hidden_(tcgetattr(fd, &saved_) == 0) {
+    if (!hidden_) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(fd_, TCSAFLUSH, &quiet);
+  }
+  ~EchoOff() {
+    if (hidden_) tcsetattr(fd_, TCSAFLUSH, &saved_);
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  int fd_;
+  termios saved_{};
+  bool hidden_;
+};
+
+// The terminal itself, so that redirected standard input stays data.
 class Terminal {
  public:
   Terminal() : fd_(::open("/dev/tty", O_RDWR | O_NOCTTY)) {}
@@ -21,15 +44,16 @@ class Terminal {
   Terminal& operator=(const Terminal&) = delete;
   bool ok() const { return fd_ >= 0; }
 
+  // Ctrl-C ends the wait for the answer, but the tool ends only after
+  // the echo is back.
   SecretBytes ask(const std::string& prompt) {
+    const InterruptGuard echoComesBackFirst;
     say(prompt);
-    termios saved{};
-    const bool canHide = tcgetattr(fd_, &saved) == 0;
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    if (canHide) tcsetattr(fd_, TCSAFLUSH, &quiet);
-    SecretBytes answer = readLine();
-    if (canHide) tcsetattr(fd_, TCSAFLUSH, &saved);
+    SecretBytes answer;
+    {
+      const EchoOff hidden(fd_);
+      answer = readLine();
+    }
     say("\n");
     return answer;
   }
@@ -41,7 +65,13 @@ class Terminal {
   SecretBytes readLine() {
     SecretBytes line;
     char c = 0;
-    while (::read(fd_, &c, 1) == 1 && c != '\n') line.push_back(static_cast<std::uint8_t>(c));
+    for (;;) {
+      waitReadable(fd_);
+      const ssize_t n = ::read(fd_, &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n != 1 || c == '\n') break;
+      line.push_back(static_cast<std::uint8_t>(c));
+    }
     OPENSSL_cleanse(&c, sizeof c);
     return line;
   }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "console.h"
+#include "interrupt.h"
 
 namespace tkp30 {
 namespace {
@@ -52,16 +53,20 @@ SecretBytes readLine(HANDLE in) {
 bool stdinIsTerminal() { return isConsole(STD_INPUT_HANDLE); }
 bool stderrIsTerminal() { return isConsole(STD_ERROR_HANDLE); }
 
+// Ctrl-C ends the wait for the answer, but the tool ends only after the
+// echo is back: a console keeps its mode after the process is gone.
 std::optional<SecretBytes> askHidden(const std::string& prompt) {
   const ConsoleHandle in("CONIN$");
   const ConsoleHandle out("CONOUT$");
   DWORD saved = 0;
   if (!in.ok() || !out.ok() || !GetConsoleMode(in.get(), &saved)) return std::nullopt;
+  const InterruptGuard echoComesBackFirst;
   say(out.get(), prompt);
   SetConsoleMode(in.get(), saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
   SecretBytes answer = readLine(in.get());
   SetConsoleMode(in.get(), saved);
   say(out.get(), "\r\n");
+  throwIfInterrupted();
   return answer;
 }
 

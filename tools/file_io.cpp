@@ -1,14 +1,12 @@
 #include "file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
+#include "file_system.h"
 #include "interrupt.h"
 #include "tool_error.h"
 
@@ -25,23 +23,22 @@ Failure fileError(const std::string& what, const std::string& path) {
 
 InputFile::InputFile(const std::string& path)
     : path_(path),
-      fd_(isStdio(path) ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
+      fd_(isStdio(path) ? standardInput() : openForReading(path)),
       owned_(!isStdio(path)) {
   if (fd_ < 0) throw fileError("cannot read", path);
-  struct stat st {};
-  if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) size_ = static_cast<std::uint64_t>(st.st_size);
+  size_ = regularFileSize(fd_);
 }
 
 InputFile::~InputFile() {
-  if (owned_) ::close(fd_);
+  if (owned_) closeFile(fd_);
 }
 
-// Plain read(2): a pipe's bytes are taken as they come, and a signal is
-// noticed while the tool waits for more.
+// Plain reads of the descriptor: a pipe's bytes are taken as they come,
+// and a signal is noticed while the tool waits for more.
 std::size_t InputFile::read(std::span<std::uint8_t> buffer) {
   for (;;) {
     if (!size_) waitReadable(fd_);
-    const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+    const long n = readSome(fd_, buffer);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) throw fileError("cannot read", path_);
     throwIfInterrupted();
@@ -49,33 +46,25 @@ std::size_t InputFile::read(std::span<std::uint8_t> buffer) {
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path), file_(stdout) {
-  if (isStdio(path)) return;
+  if (isStdio(path)) {
+    file_ = standardOutput();
+    return;
+  }
   // Said now rather than when the finished file cannot be put in place.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
     errno = EISDIR;
     throw fileError("cannot write", path);
   }
-  tempPath_ = path + ".XXXXXX";
-  const int fd = mkstemp(tempPath_.data());
-  if (fd < 0) throw fileError("cannot write", path);
-  // mkstemp creates 0600; the result gets the mode any new file would.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  file_ = fdopen(fd, "wb");
-  if (file_ == nullptr) {
-    ::close(fd);
-    ::unlink(tempPath_.c_str());
-    throw fileError("cannot write", path);
-  }
+  file_ = createFileBeside(path, tempPath_);
+  if (file_ == nullptr) throw fileError("cannot write", path);
 }
 
 OutputFile::~OutputFile() {
   if (isStdio(path_)) return;
   if (!committed_) {
     (void)std::fclose(file_);
-    ::unlink(tempPath_.c_str());
+    (void)std::remove(tempPath_.c_str());
   }
 }
 
@@ -94,8 +83,8 @@ void OutputFile::commit() {
   }
   const bool written = std::fclose(file_) == 0;
   committed_ = true;
-  if (!written || std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-    ::unlink(tempPath_.c_str());
+  if (!written || !replaceFile(tempPath_, path_)) {
+    (void)std::remove(tempPath_.c_str());
     throw fileError("cannot write", path_);
   }
 }
@@ -109,17 +98,9 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path) {
   return bytes;
 }
 
-// Read with plain read(2) so that no stdio buffer keeps a copy.
 SecretBytes readSecretFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw fileError("cannot read", path);
   SecretBytes bytes;
-  std::uint8_t byte = 0;
-  ssize_t n = 0;
-  while ((n = ::read(fd, &byte, 1)) == 1) bytes.push_back(byte);
-  OPENSSL_cleanse(&byte, sizeof byte);
-  ::close(fd);
-  if (n < 0) throw fileError("cannot read", path);
+  if (!readUnbuffered(path, bytes)) throw fileError("cannot read", path);
   return bytes;
 }
 

@@ -9,9 +9,17 @@
 
 namespace tkp30 {
 
-std::optional<std::uint64_t> regularFileSize(std::FILE* file) {
+int openForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+int standardInput() { return STDIN_FILENO; }
+std::FILE* standardOutput() { return stdout; }
+long readSome(int fd, std::span<std::uint8_t> buffer) {
+  return ::read(fd, buffer.data(), buffer.size());
+}
+void closeFile(int fd) { ::close(fd); }
+
+std::optional<std::uint64_t> regularFileSize(int fd) {
   struct stat st {};
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_size);
 }
 

@@ -8,6 +8,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -32,9 +33,27 @@ void setErrno(DWORD code) {
 
 }  // namespace
 
-std::optional<std::uint64_t> regularFileSize(std::FILE* file) {
+int openForReading(const std::string& path) {
+  return _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+int standardInput() {
+  _setmode(0, _O_BINARY);  // data, not text: no CR LF translation
+  return 0;
+}
+long readSome(int fd, std::span<std::uint8_t> buffer) {
+  constexpr std::size_t kMostAtOnce = 1 << 30;
+  return _read(fd, buffer.data(), static_cast<unsigned>(std::min(buffer.size(), kMostAtOnce)));
+}
+std::FILE* standardOutput() {
+  (void)std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+  return stdout;
+}
+void closeFile(int fd) { _close(fd); }
+
+std::optional<std::uint64_t> regularFileSize(int fd) {
   struct _stat64 st {};
-  if (_fstat64(_fileno(file), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return std::nullopt;
+  if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_size);
 }
 

@@ -21,8 +21,9 @@ class Converter {
   // iconv_open reports failure as (iconv_t)-1.
   bool ok() const { return reinterpret_cast<std::intptr_t>(cd_) != -1; }
 
-  // Converts as much as it can; an unconvertible or broken byte becomes '?'.
-  std::string run(std::string_view in) {
+  // The whole text converted, or nothing when a byte is broken or has no
+  // equivalent in the target encoding.
+  std::optional<std::string> run(std::string_view in) {
     std::string out;
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
@@ -32,27 +33,22 @@ class Converter {
       std::size_t dstLeft = chunk.size();
       const std::size_t rv = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
       out.append(chunk.data(), chunk.size() - dstLeft);
-      if (rv == static_cast<std::size_t>(-1) && errno != E2BIG) skipOne(src, srcLeft, out);
+      if (rv == static_cast<std::size_t>(-1) && errno != E2BIG) return std::nullopt;
+      // glibc counts characters it replaced instead of refusing them.
+      if (rv != static_cast<std::size_t>(-1) && rv > 0) return std::nullopt;
     }
     return out;
   }
 
  private:
-  static void skipOne(char*& src, std::size_t& left, std::string& out) {
-    const bool doubleByte = static_cast<unsigned char>(*src) >= 0x81 && left >= 2;
-    const std::size_t n = doubleByte ? 2 : 1;
-    src += n;
-    left -= n;
-    out.push_back('?');
-  }
   iconv_t cd_;
 };
 
 }  // namespace
 
-std::string gbkToLocale(std::string_view gbk) {
+std::optional<std::string> gbkToLocale(std::string_view gbk) {
   Converter converter(nl_langinfo(CODESET));
-  if (!converter.ok()) return std::string(gbk);
+  if (!converter.ok()) return std::nullopt;
   return converter.run(gbk);
 }
 

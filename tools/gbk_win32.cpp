@@ -11,22 +11,25 @@ constexpr UINT kGbkCodePage = 936;
 
 }  // namespace
 
-std::string gbkToLocale(std::string_view gbk) {
-  if (gbk.empty()) return {};
+std::optional<std::string> gbkToLocale(std::string_view gbk) {
+  if (gbk.empty()) return std::string();
   const int size = static_cast<int>(gbk.size());
-  const int wide = MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), size, nullptr, 0);
-  if (wide <= 0) return std::string(gbk);
+  const int wide =
+      MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, gbk.data(), size, nullptr, 0);
+  if (wide <= 0) return std::nullopt;  // a broken byte
   std::wstring text(static_cast<std::size_t>(wide), L'\0');
   MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), size, text.data(), wide);
   UINT target = GetConsoleOutputCP();
   if (target == 0) target = GetACP();
-  // UTF-8 takes no default character; the others show '?' for what they lack.
-  const char* fallback = target == CP_UTF8 ? nullptr : "?";
+  // UTF-8 holds every character; another code page may lack some.
+  BOOL lacking = FALSE;
+  BOOL* const lackingOut = target == CP_UTF8 ? nullptr : &lacking;
+  const DWORD flags = target == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
   const int bytes =
-      WideCharToMultiByte(target, 0, text.data(), wide, nullptr, 0, fallback, nullptr);
-  if (bytes <= 0) return std::string(gbk);
+      WideCharToMultiByte(target, flags, text.data(), wide, nullptr, 0, nullptr, lackingOut);
+  if (bytes <= 0 || lacking) return std::nullopt;
   std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(target, 0, text.data(), wide, out.data(), bytes, fallback, nullptr);
+  WideCharToMultiByte(target, flags, text.data(), wide, out.data(), bytes, nullptr, nullptr);
   return out;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "console.h"
 #include "dmcos.h"
 #include "norv_dal_tkp30.h"
 #include "tool_error.h"
@@ -29,7 +30,7 @@ std::string openFailures() {
 
 void selectEmulator(const std::string& imagePath) {
   const std::string slots = "emu:" + imagePath;
-  ::setenv(kSlotsVariable, slots.c_str(), 1);
+  setEnvironment(kSlotsVariable, slots);
 }
 
 void applyTokenChoice(const TokenChoice& choice) {
@@ -41,9 +42,9 @@ void applyTokenChoice(const TokenChoice& choice) {
                        kSlotsVariable + " (tkp30 slots lists them)");
     // The same slot number, every other slot left unconfigured.
     const std::string only = std::string(static_cast<std::size_t>(choice.slot - 1), ';') + entry;
-    ::setenv(kSlotsVariable, only.c_str(), 1);
+    setEnvironment(kSlotsVariable, only);
   }
-  if (choice.trace) ::setenv(kTraceVariable, "-", 1);
+  if (choice.trace) setEnvironment(kTraceVariable, "-");
 }
 
 std::string configuredSlots() {

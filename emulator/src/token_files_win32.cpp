@@ -1,16 +1,22 @@
 // A token's files on Windows. The lock file is locked with LockFileEx on
-// one byte far past its end, so the lock never overlaps the mapped state,
-// and it is shared through a file mapping named after the file's identity
-// (volume and file index), so every process that opens the token, by any
-// spelling of its path, maps the same object. The image is replaced by
-// MoveFileExW with write-through after FlushFileBuffers. Paths arrive in
-// the ANSI code page (command line, environment), as the A functions take
-// them. The boot is named by the kernel's boot time.
+// one byte far past its end, so the lock never overlaps the shared state,
+// and that state is mapped through a file mapping named after the file's
+// identity (volume and file index), so every process that opens the token,
+// by any spelling of its path, maps the same object; Windows refuses to
+// cut short a file while it is mapped, so the copies in and out cannot
+// fault. The image is replaced by MoveFileExW with write-through after
+// FlushFileBuffers. Each file is opened without following a reparse point
+// (a symbolic link or junction) and used only when it is a regular file
+// under one name; who may open it is left to the folder's access control.
+// Paths arrive in the ANSI code page (command line, environment), as the
+// A functions take them. The boot is named by the kernel's boot time.
 #include <windows.h>
 #include <winternl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -21,9 +27,10 @@ namespace {
 
 // The byte that LockFileEx locks: offset 2^62, far beyond any state.
 constexpr DWORD kLockOffsetHigh = 0x40000000;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kNoFollow = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
 
-std::string lastError(const std::string& what, const std::string& path) {
-  const DWORD code = GetLastError();
+std::string systemMessage(DWORD code) {
   char text[256] = {};
   const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, code, 0, text, sizeof text, nullptr);
@@ -31,8 +38,11 @@ std::string lastError(const std::string& what, const std::string& path) {
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.'))
     message.pop_back();
-  if (message.empty()) message = "error " + std::to_string(code);
-  return what + " " + path + ": " + message;
+  return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+std::string lastError(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + systemMessage(GetLastError());
 }
 
 std::wstring widePath(const std::string& path) {
@@ -42,6 +52,48 @@ std::wstring widePath(const std::string& path) {
   if (n > 0)
     MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
   return wide;
+}
+
+bool isDirectory(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Empty when the open file is one the token may trust: a regular file,
+// not a reparse point, under one name.
+std::string distrust(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return systemMessage(GetLastError());
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return "is a symbolic link or junction, which is not followed";
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::strerror(EISDIR);
+  if (info.nNumberOfLinks != 1) return "has other hard links";
+  return {};
+}
+
+// Opens the file and checks it; INVALID_HANDLE_VALUE with `error` set when
+// it is missing (`absent` then true), cannot be opened or is not to be
+// trusted.
+HANDLE openTrusted(const std::string& path, DWORD access, DWORD disposition,
+                   const std::string& what, std::string& error, bool& absent) {
+  const std::wstring wide = widePath(path);
+  HANDLE file = CreateFileW(wide.c_str(), access, kShareAll, nullptr, disposition, kNoFollow,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    absent = code == ERROR_FILE_NOT_FOUND;
+    // A folder cannot be opened as a file at all: say what it is.
+    error = what + " " + path + ": " +
+            (isDirectory(wide) ? std::string(std::strerror(EISDIR)) : systemMessage(code));
+    return INVALID_HANDLE_VALUE;
+  }
+  absent = false;
+  if (std::string why = distrust(file); !why.empty()) {
+    CloseHandle(file);
+    error = what + " " + path + ": " + why;
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
 }
 
 // Closes a file handle at the end of a scope.
@@ -59,8 +111,6 @@ class FileHandle {
  private:
   HANDLE h_;
 };
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 bool writeAll(HANDLE file, const Bytes& data) {
   std::size_t done = 0;
@@ -118,25 +168,21 @@ struct TokenFiles::Native {
   HANDLE lockFile = INVALID_HANDLE_VALUE;
   HANDLE mapping = nullptr;
   void* shared = nullptr;
+  std::size_t sharedBytes = 0;
 };
 
 TokenFiles::TokenFiles() : native_(std::make_unique<Native>()) {}
 TokenFiles::~TokenFiles() = default;
 
-void* TokenFiles::shared() const { return native_->shared; }
-
-bool TokenFiles::open(const std::string& imagePath, std::size_t sharedBytes,
-                      std::string& error) {
+bool TokenFiles::open(const std::string& imagePath, std::size_t sharedBytes, std::string& error) {
   Native& n = *native_;
   n.path = imagePath;
   n.next = imagePath + ".tmp";
   const std::string lockPath = imagePath + ".lock";
-  n.lockFile = CreateFileW(widePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (n.lockFile == INVALID_HANDLE_VALUE) {
-    error = lastError("cannot open the token lock", lockPath);
-    return false;
-  }
+  bool absent = false;
+  n.lockFile = openTrusted(lockPath, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, "token lock",
+                           error, absent);
+  if (n.lockFile == INVALID_HANDLE_VALUE) return false;
   std::wstring name;
   if (!mappingName(n.lockFile, name)) {
     error = lastError("cannot identify the token lock", lockPath);
@@ -145,15 +191,13 @@ bool TokenFiles::open(const std::string& imagePath, std::size_t sharedBytes,
   // Grows the file to the state's size when it is shorter (new: zeros).
   n.mapping = CreateFileMappingW(n.lockFile, nullptr, PAGE_READWRITE, 0,
                                  static_cast<DWORD>(sharedBytes), name.c_str());
-  if (n.mapping == nullptr) {
-    error = lastError("cannot map the shared token state", lockPath);
-    return false;
-  }
-  n.shared = MapViewOfFile(n.mapping, FILE_MAP_ALL_ACCESS, 0, 0, sharedBytes);
+  if (n.mapping != nullptr)
+    n.shared = MapViewOfFile(n.mapping, FILE_MAP_ALL_ACCESS, 0, 0, sharedBytes);
   if (n.shared == nullptr) {
     error = lastError("cannot map the shared token state", lockPath);
     return false;
   }
+  n.sharedBytes = sharedBytes;
   return true;
 }
 
@@ -167,23 +211,25 @@ void TokenFiles::unlock() {
   UnlockFileEx(native_->lockFile, 0, 1, 0, &region);
 }
 
+bool TokenFiles::readShared(void* into, std::size_t bytes) {
+  if (bytes > native_->sharedBytes) return false;
+  std::memcpy(into, native_->shared, bytes);
+  return true;
+}
+
+bool TokenFiles::writeShared(const void* from, std::size_t bytes) {
+  if (bytes > native_->sharedBytes) return false;
+  std::memcpy(native_->shared, from, bytes);
+  return true;
+}
+
 bool TokenFiles::readImage(Bytes& image, bool& missing, std::string& error) {
   const std::string& path = native_->path;
-  missing = false;
-  const FileHandle file(CreateFileW(widePath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const FileHandle file(
+      openTrusted(path, GENERIC_READ, OPEN_EXISTING, "token image", error, missing));
   if (!file.valid()) {
-    const DWORD code = GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-      missing = true;
-      return true;
-    }
-    const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-      error = "cannot read the token image " + path + ": Is a directory";  // as on Linux
-    else
-      error = lastError("cannot open the token image", path);
-    return false;
+    if (missing) error.clear();  // a blank token
+    return missing;
   }
   if (!readAll(file.get(), image)) {
     error = lastError("cannot read the token image", path);
@@ -192,13 +238,20 @@ bool TokenFiles::readImage(Bytes& image, bool& missing, std::string& error) {
   return true;
 }
 
+// The next image is always a new file of ours: whatever stands at its name
+// (a leftover of a crash, or something planted) is removed first, and the
+// exclusive create fails rather than write through anything put back.
 bool TokenFiles::writeNext(const Bytes& image, std::string& error) {
   const std::string& next = native_->next;
   const std::wstring wideNext = widePath(next);
+  if (!DeleteFileW(wideNext.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    error = lastError("cannot remove", next);
+    return false;
+  }
   bool written = false;
   {
-    const FileHandle file(CreateFileW(wideNext.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle file(
+        CreateFileW(wideNext.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNoFollow, nullptr));
     if (!file.valid()) {
       error = lastError("cannot create", next);
       return false;

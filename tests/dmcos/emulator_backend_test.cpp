@@ -80,7 +80,7 @@ TEST(EmulatorBackend, PowerCycleThroughTheDeviceLibraryLosesTheSession) {
   Dir dir;
   ASSERT_FALSE(dir.path.empty());
   const std::string img = dir.path + "/token.img";
-  testos::setEnv("TKP30_SLOTS", ("emu:" + img).c_str());
+  ::setenv("TKP30_SLOTS", ("emu:" + img).c_str(), 1);
   ASSERT_NE(Open_UK(1), 0);
   const std::vector<std::uint8_t> createMf = {0x80, 0xE0, 0x00, 0x00, 0x0F, 0x08, 0x5A, 0x00, 0x00,
                                               0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
@@ -98,7 +98,7 @@ TEST(EmulatorBackend, PowerCycleThroughTheDeviceLibraryLosesTheSession) {
   EXPECT_EQ(sendToSlot1(read), 0x6986);  // no current file any more
   EXPECT_EQ(sendToSlot1({0x00, 0xA4, 0x02, 0x00, 0x02, 0x01, 0x02}), 0x9000);  // the file stays
   Close_UK(1);
-  testos::unsetEnv("TKP30_SLOTS");
+  ::unsetenv("TKP30_SLOTS");
 
   EXPECT_EQ(PowerCycleEmu_UK((dir.path + "/no/such/folder/token.img").c_str(), reason,
                              sizeof reason),

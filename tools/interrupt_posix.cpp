@@ -1,3 +1,5 @@
+// Signals on Linux: handlers that end the tool at once or defer, and a
+// wait that polls in slices so that a deferred signal is noticed.
 #include "interrupt.h"
 
 #include <poll.h>
