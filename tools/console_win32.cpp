@@ -70,8 +70,6 @@ std::optional<SecretBytes> askHidden(const std::string& prompt) {
   return answer;
 }
 
-void setEnvironment(const char* name, const std::string& value) {
-  _putenv_s(name, value.c_str());
-}
+void setEnvironment(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
 
 }  // namespace tkp30

@@ -60,8 +60,8 @@ std::optional<std::uint64_t> regularFileSize(int fd) {
 std::FILE* createFileBeside(const std::string& path, std::string& tempPath) {
   for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
     tempPath = path + uniqueSuffix(attempt);
-    const int fd = _open(tempPath.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                         _S_IREAD | _S_IWRITE);
+    const int fd =
+        _open(tempPath.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return nullptr;
     std::FILE* file = _fdopen(fd, "wb");

@@ -46,8 +46,8 @@ std::string lastError(const std::string& what, const std::string& path) {
 }
 
 std::wstring widePath(const std::string& path) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0)
     MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
@@ -77,8 +77,8 @@ std::string distrust(HANDLE file) {
 HANDLE openTrusted(const std::string& path, DWORD access, DWORD disposition,
                    const std::string& what, std::string& error, bool& absent) {
   const std::wstring wide = widePath(path);
-  HANDLE file = CreateFileW(wide.c_str(), access, kShareAll, nullptr, disposition, kNoFollow,
-                            nullptr);
+  HANDLE file =
+      CreateFileW(wide.c_str(), access, kShareAll, nullptr, disposition, kNoFollow, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     absent = code == ERROR_FILE_NOT_FOUND;
@@ -180,8 +180,8 @@ bool TokenFiles::open(const std::string& imagePath, std::size_t sharedBytes, std
   n.next = imagePath + ".tmp";
   const std::string lockPath = imagePath + ".lock";
   bool absent = false;
-  n.lockFile = openTrusted(lockPath, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, "token lock",
-                           error, absent);
+  n.lockFile =
+      openTrusted(lockPath, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, "token lock", error, absent);
   if (n.lockFile == INVALID_HANDLE_VALUE) return false;
   std::wstring name;
   if (!mappingName(n.lockFile, name)) {
