@@ -11,7 +11,7 @@
 # Exits non-zero when any step or test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-dir="${1:-$root/build-win32}"
+dir="$(realpath -m "${1:-$root/build-win32}")"  # Wine wants an absolute prefix
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/tkp30"
 
 step() { printf '\n==== windows: %s (at %ds) ====\n' "$*" "$SECONDS"; }
