@@ -12,13 +12,11 @@
 namespace p11::calls {
 namespace {
 
-bool badInput(CK_BYTE_PTR data, CK_ULONG length) { return data == nullptr && length != 0; }
-
 std::size_t plaintextRoom(const KeyOperation& op) {
-  const PaddingSpec& spec = op.mechanism.padding;
-  switch (spec.padding) {
+  const PaddingSpec& scheme = op.mechanism.padding;
+  switch (scheme.padding) {
     case Padding::Raw: return kModulusBytes;
-    case Padding::Oaep: return kModulusBytes - 2 * spec.hash->size - 2;
+    case Padding::Oaep: return kModulusBytes - 2 * scheme.hash->size - 2;
     default: return kModulusBytes - 11;
   }
 }
@@ -50,12 +48,12 @@ CK_RV decryptBlock(Module& module, const KeyOperation& op, ByteView cipher, Bloc
   Block raw{};
   const CK_RV rv = privateOperation(module, op.slot, in, raw);
   if (rv != CKR_OK) return rv;
-  const PaddingSpec& spec = op.mechanism.padding;
-  if (spec.padding == Padding::Raw) {
+  const PaddingSpec& scheme = op.mechanism.padding;
+  if (scheme.padding == Padding::Raw) {
     plain = raw;
     n = static_cast<int>(raw.size());
-  } else if (spec.padding == Padding::Oaep) {
-    n = removeOaepPadding(raw, *spec.hash, *spec.mgf, spec.label, plain);
+  } else if (scheme.padding == Padding::Oaep) {
+    n = removeOaepPadding(raw, *scheme.hash, *scheme.mgf, scheme.label, plain);
   } else {
     n = removeEncryptionPadding(raw, plain);
   }

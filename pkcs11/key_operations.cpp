@@ -75,11 +75,11 @@ CK_RV finishMessage(KeyOperation& op, Bytes& message) {
 }
 
 CK_RV signatureBlock(const KeyOperation& op, ByteView message, Block& block) {
-  const PaddingSpec& spec = op.mechanism.padding;
-  switch (spec.padding) {
+  const PaddingSpec& scheme = op.mechanism.padding;
+  switch (scheme.padding) {
     case Padding::Pkcs1: {
-      const Bytes info = spec.hash != nullptr ? digestInfo(*spec.hash, message)
-                                              : Bytes(message.begin(), message.end());
+      const Bytes info = scheme.hash != nullptr ? digestInfo(*scheme.hash, message)
+                                                : Bytes(message.begin(), message.end());
       return pkcs1SignatureBlock(info, block) ? CKR_OK : CKR_DATA_LEN_RANGE;
     }
     case Padding::Raw:
@@ -90,11 +90,12 @@ CK_RV signatureBlock(const KeyOperation& op, ByteView message, Block& block) {
       // The token computes only below the modulus.
       return belowModulus(block, op.modulus) ? CKR_OK : CKR_DATA_INVALID;
     case Padding::Pss: {
-      if (message.size() != spec.hash->size) return CKR_DATA_LEN_RANGE;
-      Bytes salt(spec.saltLength);
+      if (message.size() != scheme.hash->size) return CKR_DATA_LEN_RANGE;
+      Bytes salt(scheme.saltLength);
       if (!salt.empty() && RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1)
         return CKR_FUNCTION_FAILED;
-      return pssBlock(*spec.hash, *spec.mgf, message, salt, block) ? CKR_OK : CKR_FUNCTION_FAILED;
+      return pssBlock(*scheme.hash, *scheme.mgf, message, salt, block) ? CKR_OK
+                                                                       : CKR_FUNCTION_FAILED;
     }
     case Padding::Oaep: break;
   }

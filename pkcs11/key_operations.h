@@ -44,6 +44,8 @@ CK_RV outputStep(std::unique_ptr<Operation>& op, CK_BYTE_PTR out, CK_ULONG_PTR o
   return outputRoom(out, outLen, needed, ready);
 }
 
+// A caller's input buffer; a null pointer with a length is refused.
 ByteView inputOf(CK_BYTE_PTR data, CK_ULONG length);
+inline bool badInput(CK_BYTE_PTR data, CK_ULONG length) { return data == nullptr && length != 0; }
 
 }  // namespace p11

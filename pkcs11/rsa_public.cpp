@@ -21,26 +21,26 @@ struct CtxFree {
 template <typename T>
 using Owned = std::unique_ptr<T, CtxFree>;
 
-bool applyPadding(EVP_PKEY_CTX* ctx, const PaddingSpec& spec) {
-  switch (spec.padding) {
+bool applyPadding(EVP_PKEY_CTX* ctx, const PaddingSpec& scheme) {
+  switch (scheme.padding) {
     case Padding::Pkcs1:
       return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) > 0 &&
-             (spec.hash == nullptr || EVP_PKEY_CTX_set_signature_md(ctx, spec.hash->md()) > 0);
+             (scheme.hash == nullptr || EVP_PKEY_CTX_set_signature_md(ctx, scheme.hash->md()) > 0);
     case Padding::Raw: return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) > 0;
     case Padding::Pss:
       return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PSS_PADDING) > 0 &&
-             EVP_PKEY_CTX_set_signature_md(ctx, spec.hash->md()) > 0 &&
-             EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, spec.mgf->md()) > 0 &&
-             EVP_PKEY_CTX_set_rsa_pss_saltlen(ctx, static_cast<int>(spec.saltLength)) > 0;
+             EVP_PKEY_CTX_set_signature_md(ctx, scheme.hash->md()) > 0 &&
+             EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, scheme.mgf->md()) > 0 &&
+             EVP_PKEY_CTX_set_rsa_pss_saltlen(ctx, static_cast<int>(scheme.saltLength)) > 0;
     case Padding::Oaep: {
       if (EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_OAEP_PADDING) <= 0 ||
-          EVP_PKEY_CTX_set_rsa_oaep_md(ctx, spec.hash->md()) <= 0 ||
-          EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, spec.mgf->md()) <= 0)
+          EVP_PKEY_CTX_set_rsa_oaep_md(ctx, scheme.hash->md()) <= 0 ||
+          EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, scheme.mgf->md()) <= 0)
         return false;
-      if (spec.label.empty()) return true;
-      void* label = OPENSSL_memdup(spec.label.data(), spec.label.size());
+      if (scheme.label.empty()) return true;
+      void* label = OPENSSL_memdup(scheme.label.data(), scheme.label.size());
       if (label == nullptr) return false;
-      if (EVP_PKEY_CTX_set0_rsa_oaep_label(ctx, label, static_cast<int>(spec.label.size())) > 0)
+      if (EVP_PKEY_CTX_set0_rsa_oaep_label(ctx, label, static_cast<int>(scheme.label.size())) > 0)
         return true;
       OPENSSL_free(label);
       return false;
@@ -83,22 +83,22 @@ Bytes subjectPublicKeyInfo(EVP_PKEY* key) {
   return out;
 }
 
-CK_RV verifySignature(EVP_PKEY* key, const PaddingSpec& spec, ByteView data, ByteView signature) {
+CK_RV verifySignature(EVP_PKEY* key, const PaddingSpec& scheme, ByteView data, ByteView signature) {
   if (signature.size() != kModulusBytes) return CKR_SIGNATURE_LEN_RANGE;
   Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
   if (!ctx) return CKR_HOST_MEMORY;
-  if (spec.padding == Padding::Raw) {
+  if (scheme.padding == Padding::Raw) {
     // The raw operation recovers the whole block; compare it with the data.
     Bytes recovered(kModulusBytes);
     std::size_t n = recovered.size();
-    if (EVP_PKEY_verify_recover_init(ctx.get()) != 1 || !applyPadding(ctx.get(), spec) ||
+    if (EVP_PKEY_verify_recover_init(ctx.get()) != 1 || !applyPadding(ctx.get(), scheme) ||
         EVP_PKEY_verify_recover(ctx.get(), recovered.data(), &n, signature.data(),
                                 signature.size()) != 1)
       return CKR_SIGNATURE_INVALID;
     recovered.resize(n);
     return leftPadded(recovered) == leftPadded(data) ? CKR_OK : CKR_SIGNATURE_INVALID;
   }
-  if (EVP_PKEY_verify_init(ctx.get()) != 1 || !applyPadding(ctx.get(), spec))
+  if (EVP_PKEY_verify_init(ctx.get()) != 1 || !applyPadding(ctx.get(), scheme))
     return CKR_FUNCTION_FAILED;
   return EVP_PKEY_verify(ctx.get(), signature.data(), signature.size(), data.data(), data.size()) ==
                  1
@@ -106,20 +106,20 @@ CK_RV verifySignature(EVP_PKEY* key, const PaddingSpec& spec, ByteView data, Byt
              : CKR_SIGNATURE_INVALID;
 }
 
-CK_RV encryptWith(EVP_PKEY* key, const PaddingSpec& spec, ByteView data, Bytes& out) {
+CK_RV encryptWith(EVP_PKEY* key, const PaddingSpec& scheme, ByteView data, Bytes& out) {
   Bytes input(data.begin(), data.end());
-  if (spec.padding == Padding::Raw) {
+  if (scheme.padding == Padding::Raw) {
     if (data.size() > kModulusBytes) return CKR_DATA_LEN_RANGE;
     input = leftPadded(data);
   }
   Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
   if (!ctx) return CKR_HOST_MEMORY;
-  if (EVP_PKEY_encrypt_init(ctx.get()) != 1 || !applyPadding(ctx.get(), spec))
+  if (EVP_PKEY_encrypt_init(ctx.get()) != 1 || !applyPadding(ctx.get(), scheme))
     return CKR_FUNCTION_FAILED;
   out.resize(kModulusBytes);
   std::size_t n = out.size();
   if (EVP_PKEY_encrypt(ctx.get(), out.data(), &n, input.data(), input.size()) != 1)
-    return spec.padding == Padding::Raw ? CKR_DATA_INVALID : CKR_DATA_LEN_RANGE;
+    return scheme.padding == Padding::Raw ? CKR_DATA_INVALID : CKR_DATA_LEN_RANGE;
   out.resize(n);
   return CKR_OK;
 }

@@ -35,12 +35,12 @@ struct PaddingSpec {
 };
 
 // CKR_OK, CKR_SIGNATURE_INVALID or CKR_SIGNATURE_LEN_RANGE. `data` is the
-// digest when spec.hash is set (PKCS #1 with a hash, PSS), else the signed
+// digest when scheme.hash is set (PKCS #1 with a hash, PSS), else the signed
 // data itself.
-CK_RV verifySignature(EVP_PKEY* key, const PaddingSpec& spec, ByteView data, ByteView signature);
+CK_RV verifySignature(EVP_PKEY* key, const PaddingSpec& scheme, ByteView data, ByteView signature);
 
 // CKR_OK with the ciphertext, or CKR_DATA_LEN_RANGE / CKR_DATA_INVALID.
-CK_RV encryptWith(EVP_PKEY* key, const PaddingSpec& spec, ByteView data, Bytes& out);
+CK_RV encryptWith(EVP_PKEY* key, const PaddingSpec& scheme, ByteView data, Bytes& out);
 
 // True when the big-endian value is below the modulus.
 bool belowModulus(ByteView value, const Modulus& modulus);

@@ -35,15 +35,13 @@ CK_RV checkSignature(Session& session, ByteView lastPart, ByteView signature) {
   Bytes message;
   CK_RV rv = addPart(*op, lastPart);
   if (rv == CKR_OK) rv = finishMessage(*op, message);
-  const PaddingSpec& spec = op->mechanism.padding;
-  if (rv == CKR_OK && spec.padding == Padding::Pss && message.size() != spec.hash->size)
+  const PaddingSpec& scheme = op->mechanism.padding;
+  if (rv == CKR_OK && scheme.padding == Padding::Pss && message.size() != scheme.hash->size)
     rv = CKR_DATA_LEN_RANGE;
-  if (rv == CKR_OK) rv = verifySignature(op->publicKey.get(), spec, message, signature);
+  if (rv == CKR_OK) rv = verifySignature(op->publicKey.get(), scheme, message, signature);
   op.reset();
   return rv;
 }
-
-bool badInput(CK_BYTE_PTR data, CK_ULONG length) { return data == nullptr && length != 0; }
 
 }  // namespace
 
