@@ -92,10 +92,10 @@ void requireTokenShape(const EVP_PKEY* key) {
 
 }  // namespace
 
-SecretBytes readPassphrase(const std::string& spec) {
-  if (spec.starts_with(kFileSource)) return readSecretLine(spec.substr(kFileSource.size()));
-  if (spec.starts_with(kEnvSource)) {
-    const std::string variable = spec.substr(kEnvSource.size());
+SecretBytes readPassphrase(const std::string& source) {
+  if (source.starts_with(kFileSource)) return readSecretLine(source.substr(kFileSource.size()));
+  if (source.starts_with(kEnvSource)) {
+    const std::string variable = source.substr(kEnvSource.size());
     auto phrase = secretFromEnvironment(variable);
     if (!phrase) throw UsageError("environment variable " + variable + " is not set");
     return std::move(*phrase);

@@ -25,7 +25,7 @@ struct TokenPrivateKey {
 
 // Where the pass phrase of an encrypted key comes from: "env:VARIABLE"
 // or "file:PATH" (its first line). Throws UsageError for anything else.
-SecretBytes readPassphrase(const std::string& spec);
+SecretBytes readPassphrase(const std::string& source);
 
 // Parses a PEM RSA private key (PKCS #1 or PKCS #8, encrypted or not)
 // held in memory; `name` names it in messages. An encrypted key takes
