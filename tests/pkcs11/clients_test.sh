@@ -5,6 +5,7 @@
 # its virtual card). The token is initialised afresh.
 #   clients_test.sh <module> <work dir>
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../support/expect.sh"
 
 MODULE=$(realpath "$1")
 WORK=$2
@@ -28,23 +29,6 @@ USER_PIN=123456
 WRONG_PIN=999999
 OUT=$WORK/out.txt
 ERR=$WORK/err.txt
-FAILURES=0
-
-fail() {
-  echo "FAIL: $*"
-  echo "  stdout: $(head -c 600 "$OUT")"
-  echo "  stderr: $(head -c 600 "$ERR")"
-  FAILURES=$((FAILURES + 1))
-}
-
-# expect <exit code> <description> -- <command...>
-expect() {
-  local want=$1 what=$2
-  shift 3
-  "$@" >"$OUT" 2>"$ERR"
-  local got=$?
-  [ "$got" -eq "$want" ] || fail "$what: exit $got, wanted $want"
-}
 
 has() { grep -q -- "$3" "$2" || fail "$1: lacks '$3'"; }
 

@@ -2,6 +2,7 @@
 # and WORK. Starts in a fresh WORK folder with no slot configured, and
 # gives expect/tk and the output checks; `finish` ends the script.
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../support/expect.sh"
 rm -rf "$WORK"
 mkdir -p "$WORK"
 cd "$WORK" || exit 1
@@ -9,27 +10,10 @@ unset TKP30_SLOTS TKP30_TRACE
 export LC_ALL=C.UTF-8
 
 IMAGE=$WORK/token.img
-FAILURES=0
 OUT=$WORK/out.txt
 ERR=$WORK/err.txt
 
 export SUPER_PIN=11223344 USER_PIN=123456 WRONG_PIN=999999 NEW_PIN=654321
-
-fail() {
-  echo "FAIL: $*"
-  echo "  stdout: $(head -c 400 "$OUT")"
-  echo "  stderr: $(head -c 400 "$ERR")"
-  FAILURES=$((FAILURES + 1))
-}
-
-# expect <exit code> <description> -- <command...>
-expect() {
-  local want=$1 what=$2
-  shift 3
-  "$@" >"$OUT" 2>"$ERR"
-  local got=$?
-  [ "$got" -eq "$want" ] || fail "$what: exit $got, wanted $want"
-}
 
 # tk <exit code> <description> <tkp30 arguments...>: on the test token.
 tk() {
