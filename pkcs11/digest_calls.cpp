@@ -30,7 +30,7 @@ CK_RV DigestInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism) {
     if (hash == nullptr) return CKR_MECHANISM_INVALID;
     if (mechanism->ulParameterLen != 0) return CKR_MECHANISM_PARAM_INVALID;
     auto digest = std::make_unique<p11::Digest>(*hash);
-    if (!digest->ok()) return CKR_HOST_MEMORY;
+    if (!digest->ok()) return CKR_FUNCTION_FAILED;
     session.digest = std::move(digest);
     return CKR_OK;
   });

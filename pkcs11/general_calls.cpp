@@ -37,8 +37,10 @@ CK_RV listOut(std::span<const T> items, T* list, CK_ULONG_PTR count) {
 CK_RV Initialize(CK_VOID_PTR args) {
   try {
     return initializeModule(args);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return CKR_HOST_MEMORY;
+  } catch (...) {
+    return CKR_GENERAL_ERROR;
   }
 }
 

@@ -47,12 +47,12 @@ CK_RV startKeyOperation(Module& module, Purpose purpose, const CK_MECHANISM* mec
   op->slot = object->slot;
   op->modulus = slotKey->modulus;
   if (!needsPrivateKey(purpose)) {
-    if (EVP_PKEY_up_ref(slotKey->key.get()) != 1) return CKR_HOST_MEMORY;
+    if (!slotKey->key || EVP_PKEY_up_ref(slotKey->key.get()) != 1) return CKR_FUNCTION_FAILED;
     op->publicKey.reset(slotKey->key.get());
   }
   if (op->mechanism.hashesData != nullptr) {
     op->digest = std::make_unique<Digest>(*op->mechanism.hashesData);
-    if (!op->digest->ok()) return CKR_HOST_MEMORY;
+    if (!op->digest->ok()) return CKR_FUNCTION_FAILED;
   }
   out = std::move(op);
   return CKR_OK;

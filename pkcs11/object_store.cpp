@@ -58,7 +58,7 @@ CK_RV ObjectStore::readDirectory(const TokenLock& lock) {
 CK_RV ObjectStore::readSlots(const TokenLock& lock, bool everySlot) {
   for (int slot = 0; slot < kKeySlots; ++slot) {
     auto& known = slots_[static_cast<std::size_t>(slot)];
-    if (known && !everySlot) continue;
+    if (known && known->key && !everySlot) continue;
     Modulus modulus{};
     const std::int32_t rv = readModulus(lock, slot, modulus);
     if (rv == NORV_DAL_ERR_OPEN_DEVICE) return CKR_DEVICE_REMOVED;
@@ -66,12 +66,14 @@ CK_RV ObjectStore::readSlots(const TokenLock& lock, bool everySlot) {
       known.reset();
       continue;
     }
-    if (known && known->modulus == modulus) continue;
+    if (known && known->key && known->modulus == modulus) continue;
+    // A key libcrypto cannot build is still listed and still signs on the
+    // token; what needs it in software fails, and the next refresh tries
+    // again.
     SlotKey key;
     key.modulus = modulus;
     key.key = rsaPublicKey(modulus);
-    if (!key.key) return CKR_HOST_MEMORY;
-    key.spki = subjectPublicKeyInfo(key.key.get());
+    if (key.key) key.spki = subjectPublicKeyInfo(key.key.get());
     known = std::move(key);
   }
   return CKR_OK;

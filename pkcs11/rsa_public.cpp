@@ -11,6 +11,11 @@ namespace p11 {
 namespace {
 
 constexpr unsigned long kPublicExponent = 65537;
+// RSA's key type by its object identifier: libcrypto then builds the key
+// with its own provider. By its short name "RSA" it would first ask any
+// ENGINE an application registered for RSA (the openssl command and curl
+// register libp11's), which cannot build a key from parameters.
+constexpr char kRsaKeyType[] = "1.2.840.113549.1.1.1";
 
 struct CtxFree {
   void operator()(EVP_PKEY_CTX* ctx) const { EVP_PKEY_CTX_free(ctx); }
@@ -66,7 +71,7 @@ PkeyPtr rsaPublicKey(const Modulus& modulus) {
       OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_E, e.get()) != 1)
     return nullptr;
   Owned<OSSL_PARAM> params(OSSL_PARAM_BLD_to_param(build.get()));
-  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, kRsaKeyType, nullptr));
   EVP_PKEY* key = nullptr;
   if (!params || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
       EVP_PKEY_fromdata(ctx.get(), &key, EVP_PKEY_PUBLIC_KEY, params.get()) != 1)
@@ -86,7 +91,7 @@ Bytes subjectPublicKeyInfo(EVP_PKEY* key) {
 CK_RV verifySignature(EVP_PKEY* key, const PaddingSpec& scheme, ByteView data, ByteView signature) {
   if (signature.size() != kModulusBytes) return CKR_SIGNATURE_LEN_RANGE;
   Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
-  if (!ctx) return CKR_HOST_MEMORY;
+  if (!ctx) return CKR_FUNCTION_FAILED;
   if (scheme.padding == Padding::Raw) {
     // The raw operation recovers the whole block; compare it with the data.
     Bytes recovered(kModulusBytes);
@@ -113,7 +118,7 @@ CK_RV encryptWith(EVP_PKEY* key, const PaddingSpec& scheme, ByteView data, Bytes
     input = leftPadded(data);
   }
   Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
-  if (!ctx) return CKR_HOST_MEMORY;
+  if (!ctx) return CKR_FUNCTION_FAILED;
   if (EVP_PKEY_encrypt_init(ctx.get()) != 1 || !applyPadding(ctx.get(), scheme))
     return CKR_FUNCTION_FAILED;
   out.resize(kModulusBytes);

@@ -9,6 +9,11 @@ namespace tkp30 {
 namespace {
 
 constexpr char kSshKeyType[] = "ssh-rsa";
+// RSA's key type by its object identifier: libcrypto then builds the key
+// with its own provider. By its short name "RSA" it would first ask any
+// ENGINE registered for RSA in the process, which cannot build a key from
+// parameters.
+constexpr char kRsaKeyType[] = "1.2.840.113549.1.1.1";
 
 // The SSH wire format: a string or an mpint is a 32-bit big-endian
 // length and its bytes; an mpint whose top bit is set gets a zero byte
@@ -50,7 +55,7 @@ Owned<EVP_PKEY> publicKeyOf(std::span<const std::uint8_t> modulus) {
       OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_E, e.get()) != 1)
     throw Failure("cannot build the public key");
   Owned<OSSL_PARAM> params(OSSL_PARAM_BLD_to_param(build.get()));
-  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, kRsaKeyType, nullptr));
   EVP_PKEY* raw = nullptr;
   if (!params || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
       EVP_PKEY_fromdata(ctx.get(), &raw, EVP_PKEY_PUBLIC_KEY, params.get()) != 1)
