@@ -4,6 +4,8 @@
 #include <cstring>
 #include <set>
 
+#include "reserved_files.h"
+
 namespace p11 {
 
 Bytes boolBytes(bool value) { return {static_cast<std::uint8_t>(value ? CK_TRUE : CK_FALSE)}; }
@@ -36,7 +38,7 @@ bool Attributes::matches(std::span<const CK_ATTRIBUTE> tmpl) const {
   return std::all_of(tmpl.begin(), tmpl.end(), [&](const CK_ATTRIBUTE& a) {
     const Bytes* v = find(a.type);
     if (v == nullptr || v->size() != a.ulValueLen) return false;
-    return v->empty() || std::memcmp(v->data(), a.pValue, v->size()) == 0;
+    return v->empty() || (a.pValue != nullptr && std::memcmp(v->data(), a.pValue, v->size()) == 0);
   });
 }
 
@@ -62,13 +64,25 @@ CK_RV Attributes::copyOut(std::span<CK_ATTRIBUTE> tmpl,
   return rv;
 }
 
-CK_RV Template::check() const {
+CK_RV Template::checkValues() const {
   if (attributes_.data() == nullptr && !attributes_.empty()) return CKR_ARGUMENTS_BAD;
-  std::set<CK_ATTRIBUTE_TYPE> seen;
+  if (attributes_.size() > kMaxTemplateEntries) return CKR_ARGUMENTS_BAD;
+  constexpr auto kLongest = static_cast<CK_ULONG>(kMaxObjectBytes);
+  CK_ULONG total = 0;
   for (const CK_ATTRIBUTE& a : attributes_) {
     if (a.pValue == nullptr && a.ulValueLen != 0) return CKR_ATTRIBUTE_VALUE_INVALID;
-    if (!seen.insert(a.type).second) return CKR_TEMPLATE_INCONSISTENT;
+    if (a.ulValueLen > kLongest) return CKR_ATTRIBUTE_VALUE_INVALID;
+    total += a.ulValueLen;  // at most 64 values of at most 8 KiB each
+    if (total > kLongest) return CKR_ATTRIBUTE_VALUE_INVALID;
   }
+  return CKR_OK;
+}
+
+CK_RV Template::check() const {
+  if (const CK_RV rv = checkValues(); rv != CKR_OK) return rv;
+  std::set<CK_ATTRIBUTE_TYPE> seen;
+  for (const CK_ATTRIBUTE& a : attributes_)
+    if (!seen.insert(a.type).second) return CKR_TEMPLATE_INCONSISTENT;
   return CKR_OK;
 }
 

@@ -102,15 +102,13 @@ CK_RV decryptCollected(Module& module, Session& session, ByteView lastPart, CK_B
 
 CK_RV gather(std::unique_ptr<KeyOperation>& op, CK_BYTE_PTR data, CK_ULONG dataLen,
              CK_ULONG_PTR outLen) {
-  if (!op) return CKR_OPERATION_NOT_INITIALIZED;
-  CK_RV rv = badInput(data, dataLen) || outLen == nullptr ? CKR_ARGUMENTS_BAD : CKR_OK;
-  if (rv == CKR_OK) rv = addPart(*op, inputOf(data, dataLen));
-  if (rv != CKR_OK) {
+  if (op && outLen == nullptr) {
     op.reset();
-    return rv;
+    return CKR_ARGUMENTS_BAD;
   }
-  *outLen = 0;
-  return CKR_OK;
+  const CK_RV rv = updateWith(op, data, dataLen);
+  if (rv == CKR_OK) *outLen = 0;
+  return rv;
 }
 
 }  // namespace
@@ -125,6 +123,7 @@ CK_RV EncryptInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HAN
 CK_RV Encrypt(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR out,
               CK_ULONG_PTR outLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
+    if (endsPartsEarly(session.encrypt)) return CKR_OPERATION_ACTIVE;
     if (session.encrypt && badInput(data, dataLen)) {
       session.encrypt.reset();
       return CKR_ARGUMENTS_BAD;
@@ -156,6 +155,7 @@ CK_RV DecryptInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HAN
 CK_RV Decrypt(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR out,
               CK_ULONG_PTR outLen) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
+    if (endsPartsEarly(session.decrypt)) return CKR_OPERATION_ACTIVE;
     if (session.decrypt && badInput(data, dataLen)) {
       session.decrypt.reset();
       return CKR_ARGUMENTS_BAD;

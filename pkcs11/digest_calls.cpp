@@ -6,17 +6,17 @@ namespace p11::calls {
 namespace {
 
 CK_RV finishDigest(Session& session, ByteView lastPart, CK_BYTE_PTR out, CK_ULONG_PTR outLen) {
-  std::unique_ptr<p11::Digest>& digest = session.digest;
+  std::unique_ptr<DigestOperation>& op = session.digest;
   bool ready = false;
-  const std::size_t size = digest ? digest->hash().size : 0;
-  if (const CK_RV rv = outputStep(digest, out, outLen, size, ready); !ready) return rv;
+  const std::size_t size = op ? op->digest.hash().size : 0;
+  if (const CK_RV rv = outputStep(op, out, outLen, size, ready); !ready) return rv;
   Bytes value;
-  const bool ok = digest->update(lastPart) && digest->finish(value);
+  const bool ok = op->digest.update(lastPart) && op->digest.finish(value);
   if (ok) {
     std::copy(value.begin(), value.end(), out);
     *outLen = value.size();
   }
-  digest.reset();
+  op.reset();
   return ok ? CKR_OK : CKR_FUNCTION_FAILED;
 }
 
@@ -29,9 +29,9 @@ CK_RV DigestInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism) {
     const HashInfo* hash = hashByDigest(mechanism->mechanism);
     if (hash == nullptr) return CKR_MECHANISM_INVALID;
     if (mechanism->ulParameterLen != 0) return CKR_MECHANISM_PARAM_INVALID;
-    auto digest = std::make_unique<p11::Digest>(*hash);
-    if (!digest->ok()) return CKR_FUNCTION_FAILED;
-    session.digest = std::move(digest);
+    auto op = std::make_unique<DigestOperation>(*hash);
+    if (!op->digest.ok()) return CKR_FUNCTION_FAILED;
+    session.digest = std::move(op);
     return CKR_OK;
   });
 }
@@ -39,7 +39,9 @@ CK_RV DigestInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism) {
 CK_RV Digest(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR out,
              CK_ULONG_PTR outLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
-    if (session.digest && data == nullptr && dataLen != 0) {
+    // C_Digest cannot end an operation that C_DigestUpdate began.
+    if (session.digest && session.digest->inParts) return CKR_OPERATION_ACTIVE;
+    if (session.digest && badInput(data, dataLen)) {
       session.digest.reset();
       return CKR_ARGUMENTS_BAD;
     }
@@ -50,8 +52,11 @@ CK_RV Digest(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PT
 CK_RV DigestUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
     if (!session.digest) return CKR_OPERATION_NOT_INITIALIZED;
-    const bool bad = data == nullptr && dataLen != 0;
-    if (!bad && session.digest->update(inputOf(data, dataLen))) return CKR_OK;
+    const bool bad = badInput(data, dataLen);
+    if (!bad && session.digest->digest.update(inputOf(data, dataLen))) {
+      session.digest->inParts = true;
+      return CKR_OK;
+    }
     session.digest.reset();
     return bad ? CKR_ARGUMENTS_BAD : CKR_FUNCTION_FAILED;
   });

@@ -66,6 +66,18 @@ CK_RV addPart(KeyOperation& op, ByteView part) {
   return CKR_OK;
 }
 
+CK_RV updateWith(std::unique_ptr<KeyOperation>& op, CK_BYTE_PTR data, CK_ULONG dataLen) {
+  if (!op) return CKR_OPERATION_NOT_INITIALIZED;
+  const CK_RV rv =
+      badInput(data, dataLen) ? CKR_ARGUMENTS_BAD : addPart(*op, inputOf(data, dataLen));
+  if (rv != CKR_OK) {
+    op.reset();
+    return rv;
+  }
+  op->inParts = true;
+  return CKR_OK;
+}
+
 CK_RV finishMessage(KeyOperation& op, Bytes& message) {
   if (!op.digest) {
     message = op.collected;

@@ -14,6 +14,12 @@ CK_RV startKeyOperation(Module& module, Purpose purpose, const CK_MECHANISM* mec
 
 // Adds a part to the operation's message.
 CK_RV addPart(KeyOperation& op, ByteView part);
+// An update call: adds the part and makes the operation multi-part; any
+// failure ends the operation.
+CK_RV updateWith(std::unique_ptr<KeyOperation>& op, CK_BYTE_PTR data, CK_ULONG dataLen);
+// True when a single-part call would end an operation that updates began:
+// the standard leaves that to the final call alone.
+inline bool endsPartsEarly(const std::unique_ptr<KeyOperation>& op) { return op && op->inParts; }
 // The whole message: the digest of the parts, or the parts themselves.
 CK_RV finishMessage(KeyOperation& op, Bytes& message);
 

@@ -1,5 +1,6 @@
 // Creating, destroying, reading, changing and finding objects.
 #include "calls.h"
+#include "copy_template.h"
 #include "dal_results.h"
 #include "key_attributes.h"
 #include "module.h"
@@ -14,10 +15,10 @@ CK_RV mayChangeToken(const Module& module, const Session& session) {
   return module.login.user() ? CKR_OK : CKR_USER_NOT_LOGGED_IN;
 }
 
-CK_RV createFileObject(Module& module, Session& session, const Template& tmpl,
-                       CK_OBJECT_CLASS objectClass, CK_OBJECT_HANDLE& handle) {
-  NewObject object;
-  if (const CK_RV rv = newObjectFrom(tmpl, objectClass, object); rv != CKR_OK) return rv;
+// A certificate or data object made by C_CreateObject or C_CopyObject: a
+// session object, or one in an object file of the token.
+CK_RV storeObject(Module& module, Session& session, const NewObject& object,
+                  CK_OBJECT_HANDLE& handle) {
   if (!object.onToken) {
     if (object.isPrivate && !module.login.user()) return CKR_USER_NOT_LOGGED_IN;
     handle =
@@ -28,6 +29,13 @@ CK_RV createFileObject(Module& module, Session& session, const Template& tmpl,
   TokenLock lock(module.tokenMutex());
   return module.objects.createTokenObject(lock, module.login, object.attributes, object.isPrivate,
                                           handle);
+}
+
+CK_RV createFileObject(Module& module, Session& session, const Template& tmpl,
+                       CK_OBJECT_CLASS objectClass, CK_OBJECT_HANDLE& handle) {
+  NewObject object;
+  if (const CK_RV rv = newObjectFrom(tmpl, objectClass, object); rv != CKR_OK) return rv;
+  return storeObject(module, session, object, handle);
 }
 
 // An RSA private key in CRT form goes into the token's next key-pair slot.
@@ -66,7 +74,7 @@ std::span<const CK_ATTRIBUTE_TYPE> secretsOf(const Object& object) {
 CK_RV CreateObject(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count,
                    CK_OBJECT_HANDLE_PTR object) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
-    if (object == nullptr || (tmpl == nullptr && count != 0)) return CKR_ARGUMENTS_BAD;
+    if (object == nullptr) return CKR_ARGUMENTS_BAD;
     const Template t(tmpl, count);
     if (const CK_RV rv = t.check(); rv != CKR_OK) return rv;
     std::optional<CK_ULONG> objectClass;
@@ -81,13 +89,19 @@ CK_RV CreateObject(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count,
   });
 }
 
-// Objects cannot be copied (CKA_COPYABLE is false for every object).
-CK_RV CopyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR, CK_ULONG,
-                 CK_OBJECT_HANDLE_PTR) {
-  return withSession(h, [&](Module& module, Session&) -> CK_RV {
-    if (module.objects.find(object, module.login.user()) == nullptr)
-      return CKR_OBJECT_HANDLE_INVALID;
-    return CKR_ACTION_PROHIBITED;
+// Certificates and data objects copy; key pairs do not (CKA_COPYABLE is
+// false), since the token's key-pair slots cannot be duplicated.
+CK_RV CopyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR tmpl,
+                 CK_ULONG count, CK_OBJECT_HANDLE_PTR newObject) {
+  return withSession(h, [&](Module& module, Session& session) -> CK_RV {
+    if (newObject == nullptr) return CKR_ARGUMENTS_BAD;
+    const Object* source = module.objects.find(object, module.login.user());
+    if (source == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    if (!source->attributes.boolOr(CKA_COPYABLE, false)) return CKR_ACTION_PROHIBITED;
+    NewObject copy;
+    if (const CK_RV rv = copyFrom(Template(tmpl, count), source->attributes, copy); rv != CKR_OK)
+      return rv;
+    return storeObject(module, session, copy, *newObject);
   });
 }
 
@@ -120,7 +134,7 @@ CK_RV GetObjectSize(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ULONG_PTR s
 CK_RV GetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBUTE_PTR tmpl,
                         CK_ULONG count) {
   return withSession(h, [&](Module& module, Session&) -> CK_RV {
-    if (tmpl == nullptr && count != 0) return CKR_ARGUMENTS_BAD;
+    if ((tmpl == nullptr && count != 0) || count > kMaxTemplateEntries) return CKR_ARGUMENTS_BAD;
     const Object* object = module.objects.find(handle, module.login.user());
     if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
     return object->attributes.copyOut(std::span(tmpl, count), secretsOf(*object));
@@ -130,7 +144,6 @@ CK_RV GetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBU
 CK_RV SetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBUTE_PTR tmpl,
                         CK_ULONG count) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
-    if (tmpl == nullptr && count != 0) return CKR_ARGUMENTS_BAD;
     const Object* object = module.objects.find(handle, module.login.user());
     if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
     if (!object->attributes.boolOr(CKA_MODIFIABLE, true)) return CKR_ACTION_PROHIBITED;
@@ -153,16 +166,16 @@ CK_RV SetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBU
 CK_RV FindObjectsInit(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
     if (session.find) return CKR_OPERATION_ACTIVE;
-    if (tmpl == nullptr && count != 0) return CKR_ARGUMENTS_BAD;
+    const Template t(tmpl, count);
+    if (const CK_RV rv = t.checkValues(); rv != CKR_OK) return rv;
     {
       TokenLock lock(module.tokenMutex());
       if (const CK_RV rv = module.objects.refresh(lock, module.login, false); rv != CKR_OK)
         return rv;
     }
     FindOperation find;
-    const std::span<const CK_ATTRIBUTE> wanted(tmpl, count);
     for (const Object* object : module.objects.visible(module.login.user()))
-      if (object->attributes.matches(wanted)) find.found.push_back(object->handle);
+      if (object->attributes.matches(t.all())) find.found.push_back(object->handle);
     session.find = std::move(find);
     return CKR_OK;
   });

@@ -278,7 +278,7 @@ CK_RV newObjectFrom(const Template& tmpl, CK_OBJECT_CLASS objectClass, NewObject
   a.setBool(CKA_TOKEN, false);
   a.setBool(CKA_PRIVATE, false);
   a.setBool(CKA_MODIFIABLE, true);
-  a.setBool(CKA_COPYABLE, false);
+  a.setBool(CKA_COPYABLE, true);
   a.setBool(CKA_DESTROYABLE, true);
   a.set(CKA_LABEL, {});
   if (objectClass == CKO_CERTIFICATE) {
@@ -298,8 +298,6 @@ CK_RV newObjectFrom(const Template& tmpl, CK_OBJECT_CLASS objectClass, NewObject
     if (attr.type == CKA_CLASS || attr.type == CKA_CERTIFICATE_TYPE) continue;  // checked
     a.set(attr.type, bytesOf(attr.pValue, attr.ulValueLen));
   }
-  if (a.find(CKA_COPYABLE) != nullptr && a.boolOr(CKA_COPYABLE, false))
-    return CKR_ATTRIBUTE_VALUE_INVALID;  // objects cannot be copied
   if (objectClass == CKO_CERTIFICATE) {
     a.setUlong(CKA_CERTIFICATE_TYPE, CKC_X_509);
     if (const CK_RV rv = certificateAttributes(a); rv != CKR_OK) return rv;

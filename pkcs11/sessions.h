@@ -25,6 +25,14 @@ struct KeyOperation {
   PkeyPtr publicKey;               // verify and encrypt
   std::unique_ptr<Digest> digest;  // mechanisms that digest the data first
   Bytes collected;                 // the others, in parts
+  bool inParts = false;            // an update ran: only the final call ends it
+};
+
+// A digest operation; as for KeyOperation, an update makes it multi-part.
+struct DigestOperation {
+  explicit DigestOperation(const HashInfo& hash) : digest(hash) {}
+  Digest digest;
+  bool inParts = false;
 };
 
 struct FindOperation {
@@ -36,7 +44,7 @@ struct Session {
   CK_SESSION_HANDLE handle = 0;
   CK_FLAGS flags = 0;
   std::optional<FindOperation> find;
-  std::unique_ptr<Digest> digest;
+  std::unique_ptr<DigestOperation> digest;
   std::unique_ptr<KeyOperation> sign, verify, encrypt, decrypt;
 
   bool readWrite() const { return (flags & CKF_RW_SESSION) != 0; }

@@ -55,6 +55,7 @@ CK_RV SignInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE
 CK_RV Sign(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR signature,
            CK_ULONG_PTR signatureLen) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
+    if (endsPartsEarly(session.sign)) return CKR_OPERATION_ACTIVE;
     if (session.sign && badInput(data, dataLen)) {
       session.sign.reset();
       return CKR_ARGUMENTS_BAD;
@@ -65,11 +66,7 @@ CK_RV Sign(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR 
 
 CK_RV SignUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
-    if (!session.sign) return CKR_OPERATION_NOT_INITIALIZED;
-    const CK_RV rv = badInput(data, dataLen) ? CKR_ARGUMENTS_BAD
-                                             : addPart(*session.sign, inputOf(data, dataLen));
-    if (rv != CKR_OK) session.sign.reset();
-    return rv;
+    return updateWith(session.sign, data, dataLen);
   });
 }
 
@@ -100,6 +97,7 @@ CK_RV VerifyInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HAND
 CK_RV Verify(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR signature,
              CK_ULONG signatureLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
+    if (endsPartsEarly(session.verify)) return CKR_OPERATION_ACTIVE;
     if (session.verify && (badInput(data, dataLen) || badInput(signature, signatureLen))) {
       session.verify.reset();
       return CKR_ARGUMENTS_BAD;
@@ -110,11 +108,7 @@ CK_RV Verify(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PT
 
 CK_RV VerifyUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen) {
   return withSession(h, [&](Module&, Session& session) -> CK_RV {
-    if (!session.verify) return CKR_OPERATION_NOT_INITIALIZED;
-    const CK_RV rv = badInput(data, dataLen) ? CKR_ARGUMENTS_BAD
-                                             : addPart(*session.verify, inputOf(data, dataLen));
-    if (rv != CKR_OK) session.verify.reset();
-    return rv;
+    return updateWith(session.verify, data, dataLen);
   });
 }
 
