@@ -11,7 +11,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-dev
   libssl-dev openssl libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   libpcsclite-dev pcscd vsmartcard-vpcd opensc pcsc-tools
-  libp11-kit-dev openssh-client gnutls-bin softhsm2
+  libp11-kit-dev openssh-client gnutls-bin softhsm2 libengine-pkcs11-openssl curl iproute2
   gcovr clang-tidy clang-format-14 cppcheck
   python3 groff-base
 )

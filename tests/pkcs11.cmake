@@ -35,3 +35,15 @@ add_test(NAME pkcs11_clients
           ${PROJECT_BINARY_DIR}/testtmp/pkcs11_clients)
 set_tests_properties(pkcs11_clients PROPERTIES TIMEOUT 600
   ENVIRONMENT "TKP30_CLIENT_PRELOAD=${PKCS11_PRELOAD}")
+
+# One test per client program people use with the module, each on a token
+# of its own (tests/pkcs11/clients/).
+file(GLOB PKCS11_CLIENT_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pkcs11/clients/*.sh)
+list(FILTER PKCS11_CLIENT_SCRIPTS EXCLUDE REGEX "/common\\.sh$")
+foreach(script ${PKCS11_CLIENT_SCRIPTS})
+  get_filename_component(client ${script} NAME_WE)
+  add_test(NAME pkcs11_client_${client}
+    COMMAND bash ${script} $<TARGET_FILE:tkp30_pkcs11> ${PROJECT_BINARY_DIR}/testtmp/pkcs11_${client})
+  set_tests_properties(pkcs11_client_${client} PROPERTIES TIMEOUT 600
+    ENVIRONMENT "TKP30_CLIENT_PRELOAD=${PKCS11_PRELOAD}")
+endforeach()

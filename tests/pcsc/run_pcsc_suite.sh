@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The PC/SC suite: starts its own pcscd (vpcd's two virtual readers) and
 # tkp30-vcard cards, runs pcsc_tests, a third-party client, the end-to-end
-# suite and the PKCS #11 module's clients (pkcs11-tool, OpenSSH, p11tool)
-# through "pcsc:Virtual PCD 00 00" and the round-trip benchmark, then stops
+# suite and the PKCS #11 module's clients (pkcs11-tool, OpenSSH, p11tool,
+# and the ones PCSC_CLIENTS names) through "pcsc:Virtual PCD 00 00" and the
+# round-trip benchmark, then stops
 # everything it started by process id.
 #
 # Usage: run_pcsc_suite.sh <build dir>
@@ -29,6 +30,9 @@ E2E_TESTS=$BUILD/tests/e2e_tests
 BENCH=$BUILD/tests/pcsc_bench
 MODULE=$BUILD/pkcs11/libtkp30-pkcs11.so
 CLIENTS_TEST=$(cd "$(dirname "$0")/.." && pwd)/pkcs11/clients_test.sh
+CLIENTS_DIR=$(cd "$(dirname "$0")/.." && pwd)/pkcs11/clients
+# The client scripts of tests/pkcs11/clients/ that run through pcscd too.
+readonly PCSC_CLIENTS=(openssl_engine)
 
 for tool in pcscd opensc-tool timeout; do
   command -v "$tool" >/dev/null || die "$tool is not installed"
@@ -172,6 +176,11 @@ if wait_until card_in "$FIRST_READER"; then
   check "PKCS #11 clients through pcsc:$FIRST_READER" \
     env TKP30_CLIENT_SLOTS="pcsc:$FIRST_READER" timeout -k 5 "$TESTS_SECONDS" \
     bash "$CLIENTS_TEST" "$MODULE" "$WORK/pkcs11-clients"
+  for client in "${PCSC_CLIENTS[@]}"; do
+    check "PKCS #11 client $client through pcsc:$FIRST_READER" \
+      env TKP30_CLIENT_SLOTS="pcsc:$FIRST_READER" timeout -k 5 "$TESTS_SECONDS" \
+      bash "$CLIENTS_DIR/$client.sh" "$MODULE" "$WORK/pkcs11-$client"
+  done
   check "round-trip benchmark" benchmark
   check "the virtual card reconnects after a pcscd restart" card_survives_pcscd_restart
 else
