@@ -9,7 +9,7 @@ namespace {
 
 enum : std::uint8_t { kGenerated = 1 };
 enum : std::uint8_t { kHidden = 1, kPrivate = 2, kReadOnly = 4 };
-enum : std::uint8_t { kPrivateFile = 1, kUnusable = 2 };
+enum : std::uint8_t { kPrivateFile = 1, kUnusable = 2, kForeign = 4 };
 
 std::uint8_t bit(bool on, std::uint8_t flag) { return on ? flag : 0; }
 
@@ -49,6 +49,12 @@ FileEntry* Directory::fileHolding(std::uint32_t object) {
   return it == files.end() ? nullptr : &*it;
 }
 
+FileEntry* Directory::fileAt(std::int32_t index) {
+  const auto it = std::find_if(files.begin(), files.end(),
+                               [&](const FileEntry& f) { return f.index == index; });
+  return it == files.end() ? nullptr : &*it;
+}
+
 Bytes encodeDirectory(const Directory& directory) {
   ByteWriter w;
   w.u32(directory.nextObject);
@@ -64,7 +70,8 @@ Bytes encodeDirectory(const Directory& directory) {
   for (const FileEntry& file : directory.files) {
     w.u16(static_cast<std::uint16_t>(file.index));
     w.u16(static_cast<std::uint16_t>(file.capacity));
-    w.u8(bit(file.isPrivate, kPrivateFile) | bit(file.unusable, kUnusable));
+    w.u8(bit(file.isPrivate, kPrivateFile) | bit(file.unusable, kUnusable) |
+         bit(file.foreign, kForeign));
     w.u32(file.object);
     w.u16(file.length);
   }
@@ -92,6 +99,7 @@ std::optional<Directory> decodeDirectory(ByteView payload) {
     const std::uint8_t flags = r.u8();
     file.isPrivate = (flags & kPrivateFile) != 0;
     file.unusable = (flags & kUnusable) != 0;
+    file.foreign = (flags & kForeign) != 0;
     file.object = r.u32();
     file.length = r.u16();
     directory.files.push_back(file);

@@ -14,7 +14,8 @@
 //   object files              1 (count), then each:
 //     index                   2
 //     capacity                2 (data bytes of the file)
-//     flags                   1 (bit 0 private file, bit 1 unusable)
+//     flags                   1 (bit 0 private file, bit 1 unusable, bit 2
+//                               foreign: found on the token, not the module's)
 //     object number           4 (0: the file is free)
 //     length                  2 (bytes of the object in the file)
 //
@@ -67,7 +68,11 @@ struct FileEntry {
   std::int32_t index = 0;
   std::int32_t capacity = 0;
   bool isPrivate = false;
-  bool unusable = false;  // created but never recorded, or not ours
+  // Not for objects. A foreign file was found unnamed and is not one the
+  // module would make; an unusable one that is not foreign was marked by
+  // an earlier module and is looked at again.
+  bool unusable = false;
+  bool foreign = false;
   std::uint32_t object = 0;
   std::uint16_t length = 0;
   bool operator==(const FileEntry&) const = default;
@@ -82,6 +87,7 @@ struct Directory {
   KeyEntry* key(int slot);
   const KeyEntry* key(int slot) const;
   FileEntry* fileHolding(std::uint32_t object);
+  FileEntry* fileAt(std::int32_t index);
 };
 
 Bytes encodeDirectory(const Directory& directory);

@@ -35,6 +35,13 @@ class Login {
   template <typename Call>
   CK_RV asUser(const TokenLock& lock, CK_RV failure, Call call);
 
+  // Runs a call with the token's login dropped, then logs the user in
+  // again with the PIN held: what a file lets anyone do is found out so.
+  // CKR_OK, CKR_USER_NOT_LOGGED_IN (the user's login is lost for good) or
+  // CKR_DEVICE_REMOVED.
+  template <typename Call>
+  CK_RV withoutLogin(const TokenLock& lock, Call call);
+
   // Before a change that must not fail half-way for want of a login.
   CK_RV ensureUserOnToken(const TokenLock& lock);
   CK_RV ensureSecurityOfficerOnToken(const TokenLock& lock);
@@ -74,6 +81,14 @@ CK_RV Login::asUser(const TokenLock& lock, CK_RV failure, Call call) {
     return afterCall(first, failure);
   if (const CK_RV rv = restoreUser(lock); rv != CKR_OK) return rv;
   return afterCall(call(), failure);
+}
+
+template <typename Call>
+CK_RV Login::withoutLogin(const TokenLock&, Call call) {
+  if (state_ != State::User || !vault_.holds(Role::User)) return CKR_USER_NOT_LOGGED_IN;
+  NORV_DAL_Logout(NORV_DAL_LOGIN_USER);
+  call();
+  return logInAgain(Role::User);
 }
 
 }  // namespace p11

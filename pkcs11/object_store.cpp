@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dal_results.h"
+#include "file_reclaim.h"
 #include "key_attributes.h"
 #include "object_codec.h"
 #include "token_keys.h"
@@ -198,26 +199,30 @@ CK_RV ObjectStore::commit(const TokenLock& lock, const Directory& next) {
   return rv;
 }
 
-CK_RV ObjectStore::newObjectFile(const TokenLock& lock, Directory& dir, std::int32_t capacity,
-                                 bool isPrivate, FileEntry*& file) {
+// A new object file: the first index of the range that the directory does
+// not name (or that an earlier module marked unusable) becomes one, by
+// creating it, or by reclaiming the file found there (file_reclaim.h).
+CK_RV ObjectStore::newObjectFile(const TokenLock& lock, Login& login, Directory& dir,
+                                 std::int32_t capacity, bool isPrivate, FileEntry*& file) {
   for (std::int32_t index = kFirstObjectFile; index <= kLastObjectFile; ++index) {
-    if (std::any_of(dir.files.begin(), dir.files.end(),
-                    [&](const FileEntry& f) { return f.index == index; }))
-      continue;
+    FileEntry* named = dir.fileAt(index);
+    if (named != nullptr && !(named->unusable && !named->foreign)) continue;
+    const FileEntry made{index, capacity, isPrivate, false, false, 0, 0};
+    FileEntry found = made;
     const std::int32_t rv = createTokenFile(lock, index, capacity,
                                             isPrivate ? Access::User : Access::Free, Access::User);
     if (rv == NORV_DAL_ERR_OPEN_DEVICE) return CKR_DEVICE_REMOVED;
-    if (rv != NORV_DAL_OK) {
-      // A file someone else left at this index (or one a crash left
-      // unrecorded) is marked so that it is never tried again; a refusal
-      // for want of space ends the search.
-      if (rv == NORV_DAL_ERR_CREATE_FILE && !tokenFileThere(lock, index)) return CKR_DEVICE_MEMORY;
-      dir.files.push_back(FileEntry{index, 0, false, true, 0, 0});
-      continue;
+    // A refusal for want of space ends the search.
+    if (rv == NORV_DAL_ERR_CREATE_FILE && !tokenFileThere(lock, index)) return CKR_DEVICE_MEMORY;
+    if (rv != NORV_DAL_OK)
+      if (const CK_RV reclaimed = reclaimFile(lock, login, index, found); reclaimed != CKR_OK)
+        return reclaimed;
+    if (named == nullptr) named = &dir.files.emplace_back();
+    *named = found;
+    if (!found.unusable && found.isPrivate == isPrivate && found.capacity >= capacity) {
+      file = named;
+      return CKR_OK;
     }
-    dir.files.push_back(FileEntry{index, capacity, isPrivate, false, 0, 0});
-    file = &dir.files.back();
-    return CKR_OK;
   }
   return CKR_DEVICE_MEMORY;
 }
@@ -235,7 +240,7 @@ CK_RV ObjectStore::placeObject(const TokenLock& lock, Login& login, Directory& d
     if (fits && (file == nullptr || f.capacity < file->capacity)) file = &f;
   }
   if (file == nullptr) {
-    const CK_RV rv = newObjectFile(lock, dir, roundUp(content->size()), isPrivate, file);
+    const CK_RV rv = newObjectFile(lock, login, dir, roundUp(content->size()), isPrivate, file);
     if (rv != CKR_OK) return rv;
   }
   const std::int32_t index = file->index;

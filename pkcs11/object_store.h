@@ -85,8 +85,8 @@ class ObjectStore {
   CK_RV commit(const TokenLock& lock, const Directory& next);
   CK_RV placeObject(const TokenLock& lock, Login& login, Directory& dir, std::uint32_t number,
                     const Attributes& attributes, bool isPrivate);
-  CK_RV newObjectFile(const TokenLock& lock, Directory& dir, std::int32_t capacity, bool isPrivate,
-                      FileEntry*& file);
+  CK_RV newObjectFile(const TokenLock& lock, Login& login, Directory& dir, std::int32_t capacity,
+                      bool isPrivate, FileEntry*& file);
   void wipe(const TokenLock& lock, Login& login, std::int32_t index, std::uint16_t length);
   KeyEntry keyEntry(int slot) const;
   void rebuild();

@@ -66,6 +66,32 @@ TEST_F(ModuleTest, TheSecurityOfficerCreatesNoUserFile) {
   EXPECT_FALSE(tokenFileExists(p11::kFirstObjectFile));
 }
 
+// Files of the range that the directory does not name: one anybody may
+// write is left as it is; one only the user may write is wiped and reused.
+TEST_F(ModuleTest, UnnamedFilesAreReclaimedUnlessOthersCouldWriteThem) {
+  initToken();
+  const CK_SESSION_HANDLE s = openSession();
+  login(s);
+  const std::uint8_t theirs[4] = {'m', 'i', 'n', 'e'};
+  const std::int32_t first = p11::kFirstObjectFile;
+  ASSERT_EQ(NORV_DAL_CreateUsrDataFile(kReservedFileType, first, 64, 0, 0), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, first, 0, 4, theirs), 0);
+  ASSERT_EQ(NORV_DAL_CreateUsrDataFile(kReservedFileType, first + 1, 300, 1, 1), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, first + 1, 250, 4, theirs), 0);
+  CK_OBJECT_HANDLE handle = 0;
+  ASSERT_EQ(createData(s, "secret", {'s'}, true, handle), CKR_OK);
+  EXPECT_EQ(attribute(s, handle, CKA_VALUE), Bytes{'s'});
+  std::uint8_t read[4] = {};
+  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, first, 0, 4, read), 0);
+  EXPECT_EQ(Bytes(read, read + 4), Bytes(theirs, theirs + 4));  // left alone
+  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, first + 1, 250, 4, read), 0);
+  EXPECT_EQ(Bytes(read, read + 4), Bytes(4, 0));  // wiped, then reused
+  EXPECT_FALSE(tokenFileExists(first + 2));
+  ASSERT_EQ(c::Logout(s), CKR_OK);  // a private file: closed without the PIN
+  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, first + 1, 0, 1, read),
+            NORV_DAL_ERR_READ_FILE);
+}
+
 TEST_F(ModuleTest, FourKeyPairsAtMostAndDestroyedOnesHidden) {
   initToken();
   const CK_SESSION_HANDLE s = openSession();

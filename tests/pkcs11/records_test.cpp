@@ -30,8 +30,9 @@ Directory sampleDirectory() {
   key.publicHalf = {false, false, true, kUsageVerify, {0x01}, {'p', 'u', 'b'}};
   key.privateHalf = {true, true, false, kUsageSign | kUsageDecrypt, {0x01}, {'k'}};
   d.keys.push_back(key);
-  d.files.push_back({0x184, 256, true, false, 6, 200});
-  d.files.push_back({0x185, 0, false, true, 0, 0});
+  d.files.push_back({0x184, 256, true, false, false, 6, 200});
+  d.files.push_back({0x185, 0, false, true, true, 0, 0});
+  d.files.push_back({0x186, 0, false, true, false, 0, 0});
   return d;
 }
 
