@@ -17,6 +17,7 @@ CK_RV noSuchMechanism(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism) {
 CK_RV generateOnToken(Module& module, const KeyPairRequest& request, int& slot) {
   TokenLock lock(module.tokenMutex());
   if (const CK_RV rv = module.login.ensureUserOnToken(lock); rv != CKR_OK) return rv;
+  if (const CK_RV rv = module.objects.checkWritable(lock); rv != CKR_OK) return rv;
   if (const std::int32_t rv = generateKeyPair(lock, slot); rv != NORV_DAL_OK)
     return keyPairFailure(rv, slot);
   if (const CK_RV rv = module.objects.readKeySlots(lock); rv != CKR_OK) return rv;

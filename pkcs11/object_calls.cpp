@@ -50,6 +50,7 @@ CK_RV importPrivateKey(Module& module, Session& session, const Template& tmpl,
   if (const CK_RV rv = importRequestFrom(tmpl, request, key); rv != CKR_OK) return rv;
   TokenLock lock(module.tokenMutex());
   if (const CK_RV rv = module.login.ensureUserOnToken(lock); rv != CKR_OK) return rv;
+  if (const CK_RV rv = module.objects.checkWritable(lock); rv != CKR_OK) return rv;
   int slot = kKeySlots;
   if (const std::int32_t rv = importKeyPair(lock, key, slot); rv != NORV_DAL_OK)
     return keyPairFailure(rv, slot);

@@ -46,7 +46,7 @@ CK_RV ObjectStore::readDirectory(const TokenLock& lock) {
   if (directoryState_.newest == newestBefore && directoryState_.payload == before &&
       newestBefore >= 0)
     return CKR_OK;
-  directoryDamaged_ = false;
+  directoryDamaged_ = directoryState_.unreadable;
   directory_ = Directory{};
   if (directoryState_.newest < 0) return CKR_OK;
   if (auto decoded = decodeDirectory(directoryState_.payload))
@@ -187,10 +187,14 @@ const SlotKey* ObjectStore::slotKey(int slot) const {
 
 // --- changing ------------------------------------------------------------
 
+CK_RV ObjectStore::checkWritable(const TokenLock& lock) {
+  if (const CK_RV rv = readDirectory(lock); rv != CKR_OK) return rv;
+  return directoryDamaged_ ? CKR_TOKEN_WRITE_PROTECTED : CKR_OK;
+}
+
 CK_RV ObjectStore::beginChange(const TokenLock& lock, Login& login) {
   if (const CK_RV rv = login.ensureUserOnToken(lock); rv != CKR_OK) return rv;
-  if (const CK_RV rv = readDirectory(lock); rv != CKR_OK) return rv;
-  return directoryDamaged_ ? CKR_DEVICE_ERROR : CKR_OK;
+  return checkWritable(lock);
 }
 
 CK_RV ObjectStore::commit(const TokenLock& lock, const Directory& next) {

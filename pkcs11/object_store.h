@@ -51,6 +51,13 @@ class ObjectStore {
   const Object* find(CK_OBJECT_HANDLE handle, bool userLoggedIn) const;
   const SlotKey* slotKey(int slot) const;
   const Directory& directory() const { return directory_; }
+  // A directory that is there but cannot be read (a newer format, or
+  // spoilt) is never written over: the token is read-only for the module
+  // until it is formatted.
+  bool writeProtected() const { return directoryDamaged_; }
+  // Reads the directory; CKR_TOKEN_WRITE_PROTECTED when it cannot be
+  // changed. Checked before anything on the token changes.
+  CK_RV checkWritable(const TokenLock& lock);
 
   // Changes on the token need the user logged in (checked here).
   CK_RV createTokenObject(const TokenLock& lock, Login& login, const Attributes& attributes,

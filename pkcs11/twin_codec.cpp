@@ -66,6 +66,20 @@ std::optional<CopyHeader> parseCopyHeader(RecordKind kind, ByteView header) {
   return h;
 }
 
+CopyLook lookOfCopy(RecordKind kind, ByteView header) {
+  if (std::all_of(header.begin(), header.end(), [](std::uint8_t b) { return b == 0; }))
+    return CopyLook::Blank;
+  if (parseCopyHeader(kind, header)) return CopyLook::Ours;
+  ByteReader r(header);
+  const Bytes magic = r.raw(kMagic.size());
+  const std::uint8_t version = r.u8();
+  const std::uint8_t recordKind = r.u8();
+  const bool ourMagic = std::equal(magic.begin(), magic.end(), kMagic.begin(), kMagic.end());
+  if (r.ok() && ourMagic && version > kVersion && recordKind == static_cast<std::uint8_t>(kind))
+    return CopyLook::Newer;
+  return CopyLook::Foreign;
+}
+
 bool payloadMatches(RecordKind kind, const CopyHeader& header, ByteView payload) {
   if (payload.size() != header.length) return false;
   const Bytes front = headerBytes(kind, header.sequence, header.length);

@@ -2,7 +2,8 @@
 // directory). A copy is
 //
 //   offset 0   4  "TKPM"
-//          4   1  format version (1)
+//          4   1  format version (1; a module refuses to change a record
+//                   of a newer version)
 //          5   1  record kind
 //          6   2  payload length
 //          8   4  sequence number
@@ -36,6 +37,12 @@ Bytes encodeCopy(RecordKind kind, std::uint32_t sequence, ByteView payload);
 
 // The header of a copy of this kind, or nothing when the bytes are not one.
 std::optional<CopyHeader> parseCopyHeader(RecordKind kind, ByteView header);
+
+// What the first bytes of a copy's file are: never written (all zeros, as
+// a file created and not yet written reads), a copy of this kind in this
+// module's format, one in a newer format, or anything else.
+enum class CopyLook { Blank, Ours, Newer, Foreign };
+CopyLook lookOfCopy(RecordKind kind, ByteView header);
 
 // True when the payload is the one the header's digest names.
 bool payloadMatches(RecordKind kind, const CopyHeader& header, ByteView payload);

@@ -22,6 +22,7 @@ CK_RV findCopy(const TokenLock& lock, const TwinFile& file, int from, TwinState:
     copy.file = position;
     copy.exists = rv == NORV_DAL_OK;
     copy.header = copy.exists ? parseCopyHeader(file.kind, header) : std::nullopt;
+    copy.look = copy.exists ? lookOfCopy(file.kind, header) : CopyLook::Blank;
     return CKR_OK;
   }
   copy = TwinState::Copy{};
@@ -47,10 +48,21 @@ CK_RV readPayload(const TokenLock& lock, const TwinFile& file, const TwinState::
   return CKR_OK;
 }
 
+// Called when no copy is valid: whether a record is there all the same.
+bool recordUnreadable(const TwinState& state) {
+  const auto isLook = [&](CopyLook look) {
+    return state.copy[0].look == look || state.copy[1].look == look;
+  };
+  const bool bothOurs =
+      state.copy[0].look == CopyLook::Ours && state.copy[1].look == CopyLook::Ours;
+  return isLook(CopyLook::Newer) || isLook(CopyLook::Foreign) || bothOurs;
+}
+
 }  // namespace
 
 CK_RV loadTwin(const TokenLock& lock, const TwinFile& file, TwinState& state) {
   const TwinState before = state;
+  state.unreadable = false;
   if (const CK_RV rv = findCopy(lock, file, 0, state.copy[0]); rv != CKR_OK) return rv;
   if (state.copy[0].file >= 0)
     if (const CK_RV rv = findCopy(lock, file, state.copy[0].file + 1, state.copy[1]); rv != CKR_OK)
@@ -72,10 +84,12 @@ CK_RV loadTwin(const TokenLock& lock, const TwinFile& file, TwinState& state) {
   }
   state.newest = -1;
   state.payload.clear();
+  state.unreadable = recordUnreadable(state);
   return CKR_OK;
 }
 
 CK_RV storeTwin(const TokenLock& lock, const TwinFile& file, TwinState& state, ByteView payload) {
+  if (state.unreadable) return CKR_TOKEN_WRITE_PROTECTED;
   std::uint32_t sequence = 1;
   for (const auto& c : state.copy)
     if (c.header && c.header->sequence >= sequence) sequence = c.header->sequence + 1;
@@ -100,6 +114,7 @@ CK_RV storeTwin(const TokenLock& lock, const TwinFile& file, TwinState& state, B
   }
   target.exists = true;
   target.header = parseCopyHeader(file.kind, bytes);
+  target.look = CopyLook::Ours;
   state.newest = &target == &state.copy[0] ? 0 : 1;
   state.payload.assign(payload.begin(), payload.end());
   return CKR_OK;

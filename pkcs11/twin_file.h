@@ -31,20 +31,28 @@ struct TwinState {
     int file = -1;                     // position in the run, -1: none left
     bool exists = false;               // the file is on the token
     std::optional<CopyHeader> header;  // its header, when it parses
+    CopyLook look = CopyLook::Blank;
     bool operator==(const Copy&) const = default;
   };
   Copy copy[2];
   int newest = -1;  // the copy whose record was taken, or -1
   Bytes payload;    // that record
+  // No copy is valid, yet the record is there: a copy in a newer format or
+  // not the module's, or both copies written and both spoilt (a write cut
+  // short spoils one copy only). Such a record is never written over.
+  bool unreadable = false;
 };
 
 // Reads the token's record into state. A state loaded before is passed in
 // as it stands: a copy whose header has not changed is not read again.
-// CKR_OK also when the token holds no valid copy (newest is then -1).
+// CKR_OK also when the token holds no valid copy (newest is then -1, and
+// unreadable says whether that is because there is none).
 CK_RV loadTwin(const TokenLock& lock, const TwinFile& file, TwinState& state);
 
 // Writes payload as the next record. The caller holds the login that the
 // file's write access needs (a copy's file is created on first use).
+// CKR_TOKEN_WRITE_PROTECTED, with nothing written, when the record is
+// unreadable.
 CK_RV storeTwin(const TokenLock& lock, const TwinFile& file, TwinState& state, ByteView payload);
 
 }  // namespace p11

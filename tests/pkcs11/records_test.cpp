@@ -114,6 +114,51 @@ TEST_F(TokenRecords, NewestValidCopyWins) {
   EXPECT_EQ(again.payload, Bytes(40, 4));
 }
 
+// A record that is there but cannot be read is never written over; one
+// whose only write was cut short is simply not there yet.
+TEST_F(TokenRecords, UnreadableRecordsAreNeverWrittenOver) {
+  TwinState writer;
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, writer), CKR_OK);
+  ASSERT_EQ(storeTwin(lock_, kDirectoryFile, writer, Bytes(40, 1)), CKR_OK);
+  Bytes firstCopy(60);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, kDirectoryFiles, 0, 60, firstCopy.data()), 0);
+  const Bytes garbage(10, 0xEE);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 30, 10, garbage.data()), 0);
+  TwinState reader;
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
+  EXPECT_EQ(reader.newest, -1);
+  EXPECT_FALSE(reader.unreadable);  // the first write, cut short
+  ASSERT_EQ(storeTwin(lock_, kDirectoryFile, reader, Bytes(40, 2)), CKR_OK);
+  ASSERT_EQ(storeTwin(lock_, kDirectoryFile, reader, Bytes(40, 3)), CKR_OK);  // both copies now
+
+  // A newer module's format.
+  Bytes newer = firstCopy;
+  newer[4] = 2;
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles + 1, 0, 60, newer.data()), 0);
+  reader = TwinState{};
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
+  ASSERT_EQ(reader.newest, 0);  // the other copy is valid: it is the record
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 0, 60, newer.data()), 0);
+  reader = TwinState{};
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
+  EXPECT_TRUE(reader.unreadable);
+  EXPECT_EQ(storeTwin(lock_, kDirectoryFile, reader, Bytes(40, 4)), CKR_TOKEN_WRITE_PROTECTED);
+
+  // Both copies written by this module, both spoilt since.
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 0, 60, firstCopy.data()), 0);
+  Bytes second = firstCopy;
+  second[15] ^= 1;  // a digest that matches nothing
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles + 1, 0, 60, second.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 30, 10, garbage.data()), 0);
+  reader = TwinState{};
+  ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
+  EXPECT_TRUE(reader.unreadable);
+  EXPECT_EQ(storeTwin(lock_, kDirectoryFile, reader, Bytes(40, 4)), CKR_TOKEN_WRITE_PROTECTED);
+  Bytes after(60);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, kDirectoryFiles + 1, 0, 60, after.data()), 0);
+  EXPECT_EQ(after, second);
+}
+
 // Labels long enough that a directory write takes several card commands.
 Bytes labelNumber(int n) {
   std::string text = "label " + std::to_string(n) + " ";

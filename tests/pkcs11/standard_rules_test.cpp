@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include "module_fixture.h"
+#include "norv_dal_tkp30.h"
+#include "reserved_files.h"
 
 namespace p11test {
 namespace {
@@ -157,6 +159,52 @@ TEST_F(RulesTest, CertificatesAndDataObjectsCopyKeysDoNot) {
 
   const CK_OBJECT_HANDLE key = generateKeyPair(s_);
   EXPECT_EQ(c::CopyObject(s_, key, nullptr, 0, &again), CKR_ACTION_PROHIBITED);
+}
+
+// A directory the module cannot read (here: a newer format) is never
+// written over: the token is read-only for the module, its keys still work,
+// and only formatting starts afresh.
+TEST_F(RulesTest, AnUnreadableDirectoryMakesTheTokenReadOnly) {
+  const CK_OBJECT_HANDLE key = generateKeyPair(s_);
+  std::string label = "renamed";  // the directory's second copy
+  CK_ATTRIBUTE relabel = {CKA_LABEL, label.data(), label.size()};
+  ASSERT_EQ(c::SetAttributeValue(s_, key, &relabel, 1), CKR_OK);
+  Bytes header(5);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, p11::kDirectoryFiles, 0, 5, header.data()), 0);
+  header[4] = 9;  // a format version from the future, in both copies
+  for (int copy = 0; copy < 2; ++copy)
+    ASSERT_EQ(NORV_DAL_WriteUsrDataFile(3, p11::kDirectoryFiles + copy, 0, 5, header.data()), 0);
+  Bytes before(256);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, p11::kDirectoryFiles, 0, 256, before.data()), 0);
+
+  CK_TOKEN_INFO info{};
+  ASSERT_EQ(c::GetTokenInfo(0, &info), CKR_OK);
+  EXPECT_NE(info.flags & CKF_WRITE_PROTECTED, 0u);
+  CK_OBJECT_HANDLE made = 0;
+  EXPECT_EQ(createData(s_, "d", {1}, false, made), CKR_TOKEN_WRITE_PROTECTED);
+  CK_MECHANISM gen = {CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
+  CK_ULONG bits = 1024;
+  CK_ATTRIBUTE pub[] = {{CKA_MODULUS_BITS, &bits, sizeof bits}};
+  CK_OBJECT_HANDLE a = 0;
+  CK_OBJECT_HANDLE b = 0;
+  EXPECT_EQ(c::GenerateKeyPair(s_, &gen, pub, 1, nullptr, 0, &a, &b), CKR_TOKEN_WRITE_PROTECTED);
+  label = "again";
+  relabel.ulValueLen = label.size();
+  EXPECT_EQ(c::SetAttributeValue(s_, key, &relabel, 1), CKR_TOKEN_WRITE_PROTECTED);
+  EXPECT_EQ(c::DestroyObject(s_, key), CKR_TOKEN_WRITE_PROTECTED);
+  Bytes signature;
+  EXPECT_EQ(sign(s_, key, {CKM_SHA256_RSA_PKCS, nullptr, 0}, {'m'}, signature), CKR_OK);
+  Bytes after(256);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, p11::kDirectoryFiles, 0, 256, after.data()), 0);
+  EXPECT_EQ(after, before);
+
+  ASSERT_EQ(c::CloseSession(s_), CKR_OK);
+  initToken();
+  ASSERT_EQ(c::GetTokenInfo(0, &info), CKR_OK);
+  EXPECT_EQ(info.flags & CKF_WRITE_PROTECTED, 0u);
+  s_ = openSession();
+  login(s_);
+  EXPECT_EQ(createData(s_, "d", {1}, false, made), CKR_OK);
 }
 
 }  // namespace
