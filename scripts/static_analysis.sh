@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # clang-format 14 (the style of .clang-format), clang-tidy (the checks of
 # .clang-tidy) and cppcheck over the production code: src/, dmcos/,
-# emulator/, tools/ and pkcs11/. Fails on any finding; each
+# emulator/, common/, tools/ and pkcs11/. Fails on any finding; each
 # suppression is justified where it is made (.clang-tidy, an inline
 # "cppcheck-suppress" comment, or a "clang-format off" block next to the
 # lines it keeps).
@@ -9,7 +9,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build-static}"
-folders=(src dmcos emulator tools pkcs11)
+folders=(src dmcos emulator common tools pkcs11)
 
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORV_BUILD_TESTS=OFF \
   -DNORV_BUILD_BENCH=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
@@ -21,7 +21,7 @@ status=0
 
 # pkcs11/ keeps its own layout for now: its hand-packed tables would need
 # clang-format off blocks first.
-format_folders=(src dmcos emulator tools pkcs11)
+format_folders=(src dmcos emulator common tools pkcs11)
 mapfile -t formatted < <(cd "$root" && find "${format_folders[@]}" \( -name '*.cpp' -o -name '*.h' \) | sort)
 printf '==== clang-format (%d files) ====\n' "${#formatted[@]}"
 if (cd "$root" && clang-format-14 --dry-run --Werror "${formatted[@]}"); then
@@ -53,7 +53,7 @@ printf '\n==== cppcheck ====\n'
 cppcheck_status=0
 (cd "$root" && cppcheck --std=c++20 --language=c++ --quiet --inline-suppr --error-exitcode=1 \
    --enable=warning,performance,portability \
-   -I include -I src -I dmcos/include -I dmcos -I emulator/include -I emulator/src -I tools \
+   -I . -I include -I src -I dmcos/include -I dmcos -I emulator/include -I emulator/src -I tools \
    -I pkcs11 \
    --suppress=missingIncludeSystem --suppress=syntaxError:tools/vcard/atr.h \
    "${folders[@]}") || cppcheck_status=1

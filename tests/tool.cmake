@@ -26,7 +26,4 @@ endif()
 # The tool's own pieces: hex, PKCS #1 blocks, message conversion, and the
 # streaming over the library's cipher calls.
 norv_test_folder(tool_unit_tests tool_units)
-# The library's internal layout headers too, to pin the tool's copy of
-# the layout to them.
-target_include_directories(tool_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(tool_unit_tests PRIVATE tkp30_parts GTest::gtest_main)

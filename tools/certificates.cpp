@@ -6,6 +6,8 @@
 #include <array>
 #include <vector>
 
+#include "common/digest_info.h"
+#include "common/ossl_owned.h"
 #include "tool_error.h"
 
 namespace tkp30 {
@@ -33,7 +35,7 @@ std::vector<std::string> splitComponents(const std::string& text) {
 
 template <typename T>
 std::string pemOf(int (*write)(BIO*, const T*), const T* object) {
-  Owned<BIO> bio(BIO_new(BIO_s_mem()));
+  common::Owned<BIO> bio(BIO_new(BIO_s_mem()));
   if (!bio || write(bio.get(), object) != 1) throw Failure("cannot write PEM");
   char* text = nullptr;
   const long length = BIO_get_mem_data(bio.get(), &text);
@@ -41,19 +43,19 @@ std::string pemOf(int (*write)(BIO*, const T*), const T* object) {
 }
 
 void addExtension(X509* cert, X509V3_CTX& ctx, int nid, const char* value) {
-  Owned<X509_EXTENSION> extension(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
+  common::Owned<X509_EXTENSION> extension(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
   if (!extension || X509_add_ext(cert, extension.get(), -1) != 1)
     throw Failure("cannot add a certificate extension");
 }
 
-Owned<ASN1_INTEGER> randomSerial() {
+common::Owned<ASN1_INTEGER> randomSerial() {
   std::array<std::uint8_t, kSerialBytes> bytes{};
   if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1)
     throw Failure("no random serial number");
   bytes[0] &= 0x7F;  // positive
   bytes[0] |= 0x40;  // and of full length
-  Owned<BIGNUM> number(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));
-  Owned<ASN1_INTEGER> serial(number ? BN_to_ASN1_INTEGER(number.get(), nullptr) : nullptr);
+  common::Owned<BIGNUM> number(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));
+  common::Owned<ASN1_INTEGER> serial(number ? BN_to_ASN1_INTEGER(number.get(), nullptr) : nullptr);
   if (!serial) throw Failure("no random serial number");
   return serial;
 }
@@ -74,12 +76,12 @@ void fillCertificate(X509* cert, const TokenRsaKey& key, const X509_NAME& subjec
   addExtension(cert, ctx, NID_subject_key_identifier, "hash");
 }
 
-const EVP_MD* mdOf(Hash hash) { return EVP_get_digestbyname(hashName(hash)); }
+const EVP_MD* mdOf(common::Hash hash) { return common::specOf(hash).md(); }
 
 }  // namespace
 
-Owned<X509_NAME> parseSubject(const std::string& text) {
-  Owned<X509_NAME> name(X509_NAME_new());
+common::Owned<X509_NAME> parseSubject(const std::string& text) {
+  common::Owned<X509_NAME> name(X509_NAME_new());
   if (!name) throw Failure("out of memory");
   for (const std::string& part : splitComponents(text)) {
     const std::size_t equals = part.find('=');
@@ -97,8 +99,8 @@ Owned<X509_NAME> parseSubject(const std::string& text) {
   return name;
 }
 
-std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, Hash hash) {
-  Owned<X509_REQ> request(X509_REQ_new());
+std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, common::Hash hash) {
+  common::Owned<X509_REQ> request(X509_REQ_new());
   if (!request || X509_REQ_set_version(request.get(), X509_REQ_VERSION_1) != 1 ||
       X509_REQ_set_subject_name(request.get(), &subject) != 1 ||
       X509_REQ_set_pubkey(request.get(), key.get()) != 1)
@@ -110,8 +112,8 @@ std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, Has
 }
 
 std::string makeSelfSignedPem(const TokenRsaKey& key, const X509_NAME& subject, int days,
-                              Hash hash) {
-  Owned<X509> cert(X509_new());
+                              common::Hash hash) {
+  common::Owned<X509> cert(X509_new());
   if (!cert) throw Failure("out of memory");
   fillCertificate(cert.get(), key, subject, days);
   const int signatureLength = X509_sign(cert.get(), key.get(), mdOf(hash));

@@ -5,22 +5,23 @@
 
 #include <string>
 
+#include "common/digest_info.h"
+#include "common/ossl_owned.h"
 #include "digest.h"
-#include "ossl_owned.h"
 #include "token_rsa_key.h"
 
 namespace tkp30 {
 
 // A distinguished name written as "/CN=Alice/O=Example" (a '\' takes the
 // next character as it is). Throws UsageError for anything else.
-Owned<X509_NAME> parseSubject(const std::string& text);
+common::Owned<X509_NAME> parseSubject(const std::string& text);
 
 // The request, signed by the token, as PEM.
-std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, Hash hash);
+std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, common::Hash hash);
 
 // A CA certificate for the key, issued by itself, valid from now for
 // `days` days, signed by the token, as PEM.
 std::string makeSelfSignedPem(const TokenRsaKey& key, const X509_NAME& subject, int days,
-                              Hash hash);
+                              common::Hash hash);
 
 }  // namespace tkp30

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "secret_bytes.h"
+#include "common/secret_bytes.h"
 
 namespace tkp30 {
 
@@ -18,7 +18,7 @@ enum class Direction { Encrypt, Decrypt };
 struct CipherChoice {
   Algorithm algorithm = Algorithm::Des;
   bool cbc = true;
-  SecretBytes key;
+  common::SecretBytes key;
   std::vector<std::uint8_t> iv;
 };
 

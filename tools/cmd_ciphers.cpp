@@ -9,6 +9,7 @@
 
 #include "cipher_stream.h"
 #include "commands.h"
+#include "common/secret_bytes.h"
 #include "file_io.h"
 #include "hex.h"
 #include "interrupt.h"
@@ -58,7 +59,7 @@ struct CipherOptions {
   std::uint32_t macLength = 0;  // 0: a whole block
 };
 
-SecretBytes keyText(const KeySource& source) {
+common::SecretBytes keyText(const KeySource& source) {
   if (source.hex.empty() && source.file.empty() && source.envVariable.empty())
     throw UsageError("give the key with --key-file, --key-env or --key-hex");
   if (!source.file.empty()) return readSecretFile(source.file);
@@ -67,14 +68,14 @@ SecretBytes keyText(const KeySource& source) {
     if (!text) throw UsageError("environment variable " + source.envVariable + " is not set");
     return std::move(*text);
   }
-  SecretBytes hex;
+  common::SecretBytes hex;
   for (const char c : source.hex) hex.push_back(static_cast<std::uint8_t>(c));
   return hex;
 }
 
-SecretBytes readKey(const KeySource& source) {
-  const SecretBytes text = keyText(source);
-  SecretBytes key;
+common::SecretBytes readKey(const KeySource& source) {
+  const common::SecretBytes text = keyText(source);
+  common::SecretBytes key;
   if (text.empty() || !parseHex({reinterpret_cast<const char*>(text.data()), text.size()}, key))
     throw UsageError("the key must be given as hex digits");
   return key;

@@ -10,14 +10,15 @@
 
 #include "cipher_stream.h"
 #include "commands.h"
+#include "common/digest_info.h"
+#include "common/rsa1024.h"
+#include "common/token_shape.h"
 #include "digest.h"
 #include "file_system.h"
 #include "hex.h"
 #include "norv_dal_tkp30.h"
-#include "pkcs1_blocks.h"
 #include "result_text.h"
 #include "token_checks.h"
-#include "token_layout.h"
 #include "token_select.h"
 #include "tool_error.h"
 
@@ -100,36 +101,42 @@ struct KeyPair {
 };
 
 std::string generateKeyPair(KeyPair& pair) {
-  check(NORV_DAL_GenRsaKeyPair(kRsaBits, &pair.pubKeyId, &pair.priKeyId), "generate a key pair");
-  return "1024-bit pair in slot " + std::to_string(pair.pubKeyId - kPublicKeyFileBase);
+  check(NORV_DAL_GenRsaKeyPair(common::kModulusBits, &pair.pubKeyId, &pair.priKeyId),
+        "generate a key pair");
+  return "1024-bit pair in slot " + std::to_string(pair.pubKeyId - common::kPublicKeyFileBase);
 }
 
 bool signatureMatches(std::span<const std::uint8_t> modulus,
                       std::span<const std::uint8_t> signature,
                       const std::vector<std::uint8_t>& expected) {
-  std::array<std::uint8_t, kModulusBytes> recovered{};
+  std::array<std::uint8_t, common::kModulusBytes> recovered{};
   std::int32_t length = 0;
-  const std::int32_t rv = NORV_DAL_Pkcs1RsaPublicKeyDec(
-      modulus.data(), kModulusBytes, signature.data(), kModulusBytes, recovered.data(), &length);
+  const std::int32_t rv =
+      NORV_DAL_Pkcs1RsaPublicKeyDec(modulus.data(), common::kModulusBytes, signature.data(),
+                                    common::kModulusBytes, recovered.data(), &length);
   return rv == NORV_DAL_OK && static_cast<std::size_t>(length) == expected.size() &&
          std::equal(expected.begin(), expected.end(), recovered.begin());
 }
 
+// The DigestInfo a SHA-256 signature of `message` carries.
+std::vector<std::uint8_t> sha256Info(std::span<const std::uint8_t> message) {
+  return common::digestInfo(common::Hash::Sha256, sha256Of(message));
+}
+
 std::string signAndVerify(const KeyPair& pair) {
   const auto message = bytesOf("a message signed on the token");
-  const RsaBlock block = signatureBlock(sha256Of(message));
-  RsaBlock signature{};
+  const common::RsaBlock block = *common::signatureBlock(sha256Info(message));
+  common::RsaBlock signature{};
   std::int32_t length = 0;
-  check(NORV_DAL_RsaPrivateKeyRaw(pair.priKeyId, block.data(), kModulusBytes, signature.data(),
-                                  &length),
+  check(NORV_DAL_RsaPrivateKeyRaw(pair.priKeyId, block.data(), common::kModulusBytes,
+                                  signature.data(), &length),
         "sign");
-  std::array<std::uint8_t, kModulusBytes> modulus{};
+  std::array<std::uint8_t, common::kModulusBytes> modulus{};
   check(NORV_DAL_GetPublicKey(pair.pubKeyId, modulus.data(), &length), "read the public key");
-  expect(signatureMatches(modulus, signature, sha256DigestInfo(sha256Of(message))),
+  expect(signatureMatches(modulus, signature, sha256Info(message)),
          "the software RSA rejects the token's signature");
-  expect(
-      !signatureMatches(modulus, signature, sha256DigestInfo(sha256Of(bytesOf("another message")))),
-      "the signature also matches another message");
+  expect(!signatureMatches(modulus, signature, sha256Info(bytesOf("another message"))),
+         "the signature also matches another message");
   return "SHA-256 signature accepted by the software RSA, refused for another message";
 }
 

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "commands.h"
+#include "common/rsa1024.h"
+#include "common/token_shape.h"
 #include "console.h"
 #include "data_io.h"
 #include "norv_dal_tkp30.h"
 #include "token_checks.h"
-#include "token_layout.h"
 #include "token_select.h"
 #include "tool_error.h"
 
@@ -43,7 +44,7 @@ struct GlobalOptions {
 };
 
 struct FileOptions {
-  std::int32_t type = kFirstFileType;
+  std::int32_t type = common::kFirstFileType;
   std::int32_t index = 0;
   std::int32_t size = 0;
   std::int32_t readAccess = 0;
@@ -79,7 +80,7 @@ void readGlobal(const GlobalOptions& o) {
 
 void writeGlobal(const GlobalOptions& o) {
   const auto data = readData(o.in);
-  const std::int32_t length = lengthOf(data, kMaxGlobalFileSize);
+  const std::int32_t length = lengthOf(data, common::kMaxGlobalFileSize);
   const auto token = openToken();
   check(NORV_DAL_WriteGlobalInfoFile(o.range.offset, length, data.data()),
         "write the global info file");
@@ -114,7 +115,7 @@ void readFile(const FileOptions& o) {
 
 void writeFile(const FileOptions& o) {
   const auto data = readData(o.in);
-  const std::int32_t length = lengthOf(data, kMaxUserFileSize);
+  const std::int32_t length = lengthOf(data, common::kMaxUserFileSize);
   const auto token = openToken();
   check(NORV_DAL_WriteUsrDataFile(o.type, o.index, o.range.offset, length, data.data()),
         "write the user data file");
@@ -154,10 +155,10 @@ void addLength(CLI::App& command, Range& range, int limit) {
 void addFileName(CLI::App& command, FileOptions& o) {
   command.add_option("--type", o.type, "File type, 1 to 3")
       ->required()
-      ->check(numberIn(kFirstFileType, kLastFileType));
+      ->check(numberIn(common::kFirstFileType, common::kLastFileType));
   command.add_option("--index", o.index, "File index within its type")
       ->required()
-      ->check(numberIn(0, kMaxFileIndex));
+      ->check(numberIn(0, common::kMaxFileIndex));
 }
 
 void addAccess(CLI::App& command, const std::string& name, std::int32_t& selector) {
@@ -176,17 +177,17 @@ void addGlobalCommands(CLI::App& app, Action& action) {
   auto* create = global->add_subcommand("create", "Create the global info file");
   create->add_option("--size", o->size, "Size in bytes")
       ->required()
-      ->check(numberIn(1, kMaxGlobalFileSize));
+      ->check(numberIn(1, common::kMaxGlobalFileSize));
   onRun(*create, action, o, createGlobal);
 
   auto* read = global->add_subcommand("read", "Read bytes of the global info file");
-  addOffset(*read, o->range, kMaxGlobalFileSize);
-  addLength(*read, o->range, kMaxGlobalFileSize);
+  addOffset(*read, o->range, common::kMaxGlobalFileSize);
+  addLength(*read, o->range, common::kMaxGlobalFileSize);
   addDataOutOptions(*read, o->out);
   onRun(*read, action, o, readGlobal);
 
   auto* write = global->add_subcommand("write", "Write bytes into the global info file");
-  addOffset(*write, o->range, kMaxGlobalFileSize);
+  addOffset(*write, o->range, common::kMaxGlobalFileSize);
   addDataInOptions(*write, o->in);
   onRun(*write, action, o, writeGlobal);
 }
@@ -200,21 +201,21 @@ void addUserFileCommands(CLI::App& app, Action& action) {
   addFileName(*create, *o);
   create->add_option("--size", o->size, "Size in bytes")
       ->required()
-      ->check(numberIn(1, kMaxUserFileSize));
+      ->check(numberIn(1, common::kMaxUserFileSize));
   addAccess(*create, "--read", o->readAccess);
   addAccess(*create, "--write", o->writeAccess);
   onRun(*create, action, o, createFile);
 
   auto* read = file->add_subcommand("read", "Read bytes of a user data file");
   addFileName(*read, *o);
-  addOffset(*read, o->range, kMaxUserFileSize);
-  addLength(*read, o->range, kMaxUserFileSize);
+  addOffset(*read, o->range, common::kMaxUserFileSize);
+  addLength(*read, o->range, common::kMaxUserFileSize);
   addDataOutOptions(*read, o->out);
   onRun(*read, action, o, readFile);
 
   auto* write = file->add_subcommand("write", "Write bytes into a user data file");
   addFileName(*write, *o);
-  addOffset(*write, o->range, kMaxUserFileSize);
+  addOffset(*write, o->range, common::kMaxUserFileSize);
   addDataInOptions(*write, o->in);
   onRun(*write, action, o, writeFile);
 

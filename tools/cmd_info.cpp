@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "commands.h"
+#include "common/rsa1024.h"
+#include "common/token_shape.h"
 #include "json_text.h"
 #include "norv_dal_tkp30.h"
 #include "result_text.h"
 #include "token_checks.h"
-#include "token_layout.h"
 #include "token_select.h"
 #include "tool_error.h"
 
@@ -61,7 +62,7 @@ bool globalInfoFilePresent() {
 // A zero-length read checks the file's header only.
 std::vector<UserFile> userDataFiles() {
   std::vector<UserFile> found;
-  for (int type = kFirstFileType; type <= kLastFileType; ++type) {
+  for (int type = common::kFirstFileType; type <= common::kLastFileType; ++type) {
     for (int index = 0; index < kProbedFileIndexes; ++index) {
       std::uint8_t scratch = 0;
       const std::int32_t rv = NORV_DAL_ReadUsrDataFile(type, index, 0, 0, &scratch);
@@ -98,7 +99,8 @@ void printText(const TokenInfo& info) {
   }
   std::cout << "super PIN:      " << loginText(info.superLoggedIn) << "\n"
             << "user PIN:       " << loginText(info.userLoggedIn) << "\n"
-            << "key pairs:      " << info.keyPairs.size() << " of " << kKeyPairSlots << " in use\n";
+            << "key pairs:      " << info.keyPairs.size() << " of " << common::kKeyPairSlots
+            << " in use\n";
   for (const int slot : info.keyPairs) std::cout << "  slot " << slot << "\n";
   std::cout << "global info:    " << (info.globalInfoFile ? "present" : "absent or empty") << "\n"
             << "user data files (indexes 0-" << kProbedFileIndexes - 1 << ", readable now):";

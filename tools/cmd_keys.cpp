@@ -6,17 +6,19 @@
 #include <vector>
 
 #include "commands.h"
+#include "common/digest_info.h"
+#include "common/rsa1024.h"
+#include "common/secret_bytes.h"
+#include "common/token_shape.h"
 #include "data_io.h"
 #include "digest.h"
 #include "file_io.h"
 #include "interrupt.h"
 #include "key_options.h"
 #include "norv_dal_tkp30.h"
-#include "pkcs1_blocks.h"
+#include "public_key_forms.h"
 #include "rsa_pem.h"
-#include "rsa_public_key.h"
 #include "token_checks.h"
-#include "token_layout.h"
 #include "token_select.h"
 #include "tool_error.h"
 
@@ -26,8 +28,6 @@ namespace {
 // Random bytes are drawn in pieces no larger than one card response.
 constexpr std::int32_t kRandomPiece = 64;
 constexpr std::int32_t kMaxRandomBytes = 1 << 20;
-// PKCS #1 v1.5 encryption leaves room for 11 bytes of padding.
-constexpr std::size_t kMaxPlaintext = kModulusBytes - 11;
 
 struct KeyOptions {
   int slot = 0;
@@ -36,22 +36,22 @@ struct KeyOptions {
   std::string signature;
   std::string passin;
   std::int32_t count = 0;
-  Hash hash = Hash::kSha256;
+  common::Hash hash = common::Hash::Sha256;
   bool der = false;
   bool ssh = false;
   DataOut dataOut;
 };
 
 void reportSlot(const char* what, std::int32_t pubKeyId, std::int32_t priKeyId) {
-  std::cout << what << " key pair in slot " << (pubKeyId - kPublicKeyFileBase)
+  std::cout << what << " key pair in slot " << (pubKeyId - common::kPublicKeyFileBase)
             << " (public-key file 0x" << std::hex << pubKeyId << ", private-key file 0x" << priKeyId
             << std::dec << ")\n";
 }
 
-RsaBlock privateOperation(int slot, std::span<const std::uint8_t> block) {
-  RsaBlock out{};
+common::RsaBlock privateOperation(int slot, std::span<const std::uint8_t> block) {
+  common::RsaBlock out{};
   std::int32_t length = 0;
-  check(NORV_DAL_RsaPrivateKeyRaw(privateKeyFile(slot), block.data(),
+  check(NORV_DAL_RsaPrivateKeyRaw(common::privateKeyFile(slot), block.data(),
                                   static_cast<std::int32_t>(block.size()), out.data(), &length),
         "apply the private key");
   return out;
@@ -63,12 +63,12 @@ void keygen(const KeyOptions&) {
   requireFreeKeySlot();
   std::int32_t pubKeyId = 0;
   std::int32_t priKeyId = 0;
-  check(NORV_DAL_GenRsaKeyPair(kRsaBits, &pubKeyId, &priKeyId), "generate a key pair");
+  check(NORV_DAL_GenRsaKeyPair(common::kModulusBits, &pubKeyId, &priKeyId), "generate a key pair");
   reportSlot("generated", pubKeyId, priKeyId);
 }
 
 void importKey(const KeyOptions& o) {
-  std::optional<SecretBytes> passphrase;
+  std::optional<common::SecretBytes> passphrase;
   if (!o.passin.empty()) passphrase = readPassphrase(o.passin);
   const TokenPrivateKey key = readPrivateKeyPem(o.in, passphrase);
   const auto token = openToken();
@@ -97,9 +97,9 @@ void pubkey(const KeyOptions& o) {
 }
 
 void sign(const KeyOptions& o) {
-  const auto block = signatureBlock(digestInfo(o.hash, digestOfFile(o.hash, o.in)));
+  const auto block = common::signatureBlock(common::digestInfo(o.hash, digestOfFile(o.hash, o.in)));
   if (!block) throw UsageError("the digest does not fit a 1024-bit signature");
-  RsaBlock signature{};
+  common::RsaBlock signature{};
   {
     const auto token = openToken();
     requireKeyPair(o.slot);
@@ -110,18 +110,19 @@ void sign(const KeyOptions& o) {
 }
 
 void verify(const KeyOptions& o) {
-  const auto expected = digestInfo(o.hash, digestOfFile(o.hash, o.in));
+  const auto expected = common::digestInfo(o.hash, digestOfFile(o.hash, o.in));
   const auto signature = readWholeFile(o.signature);
-  if (signature.size() != kModulusBytes) throw Failure("a signature is 128 bytes");
+  if (signature.size() != common::kModulusBytes) throw Failure("a signature is 128 bytes");
   Modulus modulus{};
   {
     const auto token = openToken();
     modulus = requireKeyPair(o.slot);
   }
-  std::array<std::uint8_t, kModulusBytes> recovered{};
+  std::array<std::uint8_t, common::kModulusBytes> recovered{};
   std::int32_t length = 0;
-  const std::int32_t rv = NORV_DAL_Pkcs1RsaPublicKeyDec(
-      modulus.data(), kModulusBytes, signature.data(), kModulusBytes, recovered.data(), &length);
+  const std::int32_t rv =
+      NORV_DAL_Pkcs1RsaPublicKeyDec(modulus.data(), common::kModulusBytes, signature.data(),
+                                    common::kModulusBytes, recovered.data(), &length);
   const bool good = rv == NORV_DAL_OK && static_cast<std::size_t>(length) == expected.size() &&
                     std::equal(expected.begin(), expected.end(), recovered.begin());
   if (!good) throw Failure("signature does NOT match");
@@ -130,15 +131,16 @@ void verify(const KeyOptions& o) {
 
 void rsaEncrypt(const KeyOptions& o) {
   const auto plain = readWholeFile(o.in);
-  if (plain.size() > kMaxPlaintext) throw Failure("at most 117 bytes fit one RSA block");
+  if (plain.size() > common::kMaxEncryptedMessage)
+    throw Failure("at most 117 bytes fit one RSA block");
   Modulus modulus{};
   {
     const auto token = openToken();
     modulus = requireKeyPair(o.slot);
   }
-  RsaBlock cipher{};
+  common::RsaBlock cipher{};
   std::int32_t length = 0;
-  check(NORV_DAL_Pkcs1RsaPublicKeyEnc(modulus.data(), kModulusBytes, plain.data(),
+  check(NORV_DAL_Pkcs1RsaPublicKeyEnc(modulus.data(), common::kModulusBytes, plain.data(),
                                       static_cast<std::int32_t>(plain.size()), cipher.data(),
                                       &length),
         "encrypt");
@@ -147,18 +149,18 @@ void rsaEncrypt(const KeyOptions& o) {
 
 void rsaDecrypt(const KeyOptions& o) {
   const auto cipher = readWholeFile(o.in);
-  if (cipher.size() != kModulusBytes) throw Failure("an RSA ciphertext is 128 bytes");
-  RsaBlock block{};
+  if (cipher.size() != common::kModulusBytes) throw Failure("an RSA ciphertext is 128 bytes");
+  common::RsaBlock block{};
   {
     const auto token = openToken();
     requireKeyPair(o.slot);
     requireLogin(PinNeeded::Either, "rsa-decrypt");
     block = privateOperation(o.slot, cipher);
   }
-  const auto plain = unpadEncryptionBlock(block);
+  const auto plain = common::encryptedMessage(block);
   OPENSSL_cleanse(block.data(), block.size());
   if (!plain) throw Failure("the decrypted block is not PKCS #1 v1.5 encryption padding");
-  writeWholeFile(o.out, *plain);
+  writeWholeFile(o.out, plain->span());
 }
 
 void rand(const KeyOptions& o) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "common/secret_bytes.h"
 #include "console.h"
 #include "norv_dal_tkp30.h"
 #include "pin_input.h"
@@ -58,8 +59,8 @@ void confirmFormat(bool yes) {
 
 void format(const FormatOptions& options) {
   confirmFormat(options.yes);
-  const SecretBytes superPin = readPin(options.superPin, "new super PIN", true);
-  const SecretBytes userPin = readPin(options.userPin, "new user PIN", true);
+  const common::SecretBytes superPin = readPin(options.superPin, "new super PIN", true);
+  const common::SecretBytes userPin = readPin(options.userPin, "new user PIN", true);
   const auto token = openToken();
   check(NORV_DAL_FormatDevice(superPin.data(), static_cast<std::int32_t>(superPin.size()),
                               userPin.data(), static_cast<std::int32_t>(userPin.size())),
@@ -68,7 +69,7 @@ void format(const FormatOptions& options) {
 }
 
 void login(const LoginOptions& options) {
-  const SecretBytes pin = readPin(options.pin, nameOf(options.type) + " PIN");
+  const common::SecretBytes pin = readPin(options.pin, nameOf(options.type) + " PIN");
   const auto token = openToken();
   check(NORV_DAL_Login(options.type, pin.data(), static_cast<std::int32_t>(pin.size())), "log in");
   std::cout << nameOf(options.type) << " PIN logged in\n";
@@ -82,8 +83,10 @@ void logout(const LogoutOptions&) {
 }
 
 void changePin(const ChangePinOptions& options) {
-  const SecretBytes oldPin = readPin(options.oldPin, "current " + nameOf(options.type) + " PIN");
-  const SecretBytes newPin = readPin(options.newPin, "new " + nameOf(options.type) + " PIN", true);
+  const common::SecretBytes oldPin =
+      readPin(options.oldPin, "current " + nameOf(options.type) + " PIN");
+  const common::SecretBytes newPin =
+      readPin(options.newPin, "new " + nameOf(options.type) + " PIN", true);
   const auto token = openToken();
   check(NORV_DAL_ChangePin(options.type, oldPin.data(), static_cast<std::int32_t>(oldPin.size()),
                            newPin.data(), static_cast<std::int32_t>(newPin.size())),
@@ -92,8 +95,8 @@ void changePin(const ChangePinOptions& options) {
 }
 
 void unlockPin(const UnlockOptions& options) {
-  const SecretBytes superPin = readPin(options.superPin, "super PIN");
-  const SecretBytes newPin = readPin(options.newPin, "new user PIN", true);
+  const common::SecretBytes superPin = readPin(options.superPin, "super PIN");
+  const common::SecretBytes newPin = readPin(options.newPin, "new user PIN", true);
   const auto token = openToken();
   check(NORV_DAL_UnlockPin(superPin.data(), static_cast<std::int32_t>(superPin.size()),
                            newPin.data(), static_cast<std::int32_t>(newPin.size())),

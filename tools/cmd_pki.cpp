@@ -4,6 +4,7 @@
 
 #include "certificates.h"
 #include "commands.h"
+#include "common/digest_info.h"
 #include "file_io.h"
 #include "key_options.h"
 #include "token_checks.h"
@@ -19,7 +20,7 @@ struct PkiOptions {
   int slot = 0;
   std::string subject;
   std::string out = "-";
-  Hash hash = Hash::kSha256;
+  common::Hash hash = common::Hash::Sha256;
   int days = 365;
 };
 

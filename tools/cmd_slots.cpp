@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands.h"
+#include "common/token_shape.h"
 #include "dmcos.h"
 #include "json_text.h"
 #include "token_select.h"
@@ -45,7 +46,7 @@ void printJson(const SlotState& s, bool first) {
 void showSlots(const SlotsOptions& options) {
   const auto entries = slotEntries();
   if (options.json) std::cout << "{\"slots\": [";
-  for (int number = 1; number <= kSlotCount; ++number) {
+  for (int number = 1; number <= common::kSlotCount; ++number) {
     const SlotState state = probe(number, entries[static_cast<std::size_t>(number - 1)]);
     if (options.json) {
       printJson(state, number == 1);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "secret_bytes.h"
+#include "common/secret_bytes.h"
 
 namespace tkp30 {
 
@@ -14,7 +14,7 @@ bool stderrIsTerminal();
 
 // Asks on the terminal itself (not standard input, which may be data)
 // with echo off; nothing when there is no terminal.
-std::optional<SecretBytes> askHidden(const std::string& prompt);
+std::optional<common::SecretBytes> askHidden(const std::string& prompt);
 
 void setEnvironment(const char* name, const std::string& value);
 

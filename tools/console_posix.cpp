@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/secret_bytes.h"
 #include "console.h"
 #include "interrupt.h"
 
@@ -46,10 +47,10 @@ class Terminal {
 
   // Ctrl-C ends the wait for the answer, but the tool ends only after
   // the echo is back.
-  SecretBytes ask(const std::string& prompt) {
+  common::SecretBytes ask(const std::string& prompt) {
     const InterruptGuard echoComesBackFirst;
     say(prompt);
-    SecretBytes answer;
+    common::SecretBytes answer;
     {
       const EchoOff hidden(fd_);
       answer = readLine();
@@ -62,8 +63,8 @@ class Terminal {
   void say(const std::string& text) {
     if (::write(fd_, text.data(), text.size()) < 0) return;
   }
-  SecretBytes readLine() {
-    SecretBytes line;
+  common::SecretBytes readLine() {
+    common::SecretBytes line;
     char c = 0;
     for (;;) {
       waitReadable(fd_);
@@ -83,7 +84,7 @@ class Terminal {
 bool stdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
-std::optional<SecretBytes> askHidden(const std::string& prompt) {
+std::optional<common::SecretBytes> askHidden(const std::string& prompt) {
   Terminal terminal;
   if (!terminal.ok()) return std::nullopt;
   return terminal.ask(prompt);

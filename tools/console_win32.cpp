@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/secret_bytes.h"
 #include "console.h"
 #include "interrupt.h"
 
@@ -38,8 +39,8 @@ void say(HANDLE out, const std::string& text) {
   WriteConsoleA(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-SecretBytes readLine(HANDLE in) {
-  SecretBytes line;
+common::SecretBytes readLine(HANDLE in) {
+  common::SecretBytes line;
   char c = 0;
   DWORD n = 0;
   while (ReadConsoleA(in, &c, 1, &n, nullptr) && n == 1 && c != '\n')
@@ -55,7 +56,7 @@ bool stderrIsTerminal() { return isConsole(STD_ERROR_HANDLE); }
 
 // Ctrl-C ends the wait for the answer, but the tool ends only after the
 // echo is back: a console keeps its mode after the process is gone.
-std::optional<SecretBytes> askHidden(const std::string& prompt) {
+std::optional<common::SecretBytes> askHidden(const std::string& prompt) {
   const ConsoleHandle in("CONIN$");
   const ConsoleHandle out("CONOUT$");
   DWORD saved = 0;
@@ -63,7 +64,7 @@ std::optional<SecretBytes> askHidden(const std::string& prompt) {
   const InterruptGuard echoComesBackFirst;
   say(out.get(), prompt);
   SetConsoleMode(in.get(), saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-  SecretBytes answer = readLine(in.get());
+  common::SecretBytes answer = readLine(in.get());
   SetConsoleMode(in.get(), saved);
   say(out.get(), "\r\n");
   throwIfInterrupted();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/secret_bytes.h"
 #include "file_system.h"
 #include "interrupt.h"
 #include "tool_error.h"
@@ -98,8 +99,8 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path) {
   return bytes;
 }
 
-SecretBytes readSecretFile(const std::string& path) {
-  SecretBytes bytes;
+common::SecretBytes readSecretFile(const std::string& path) {
+  common::SecretBytes bytes;
   if (!readUnbuffered(path, bytes)) throw fileError("cannot read", path);
   return bytes;
 }

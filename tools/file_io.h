@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "secret_bytes.h"
+#include "common/secret_bytes.h"
 
 namespace tkp30 {
 
@@ -55,7 +55,7 @@ class OutputFile {
 
 std::vector<std::uint8_t> readWholeFile(const std::string& path);
 // For PINs and keys kept in files.
-SecretBytes readSecretFile(const std::string& path);
+common::SecretBytes readSecretFile(const std::string& path);
 void writeWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
 void writeTextFile(const std::string& path, std::string_view text);
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "secret_bytes.h"
+#include "common/secret_bytes.h"
 
 namespace tkp30 {
 
@@ -32,7 +32,7 @@ std::FILE* createFileBeside(const std::string& path, std::string& tempPath);
 bool replaceFile(const std::string& from, const std::string& to);
 
 // Reads the whole file without a buffer of the C library keeping a copy.
-bool readUnbuffered(const std::string& path, SecretBytes& bytes);
+bool readUnbuffered(const std::string& path, common::SecretBytes& bytes);
 
 // A new directory under the system's temporary folder that only this user
 // can enter; empty when it cannot be made.

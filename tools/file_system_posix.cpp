@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/secret_bytes.h"
 #include "file_system.h"
 
 namespace tkp30 {
@@ -44,7 +45,7 @@ bool replaceFile(const std::string& from, const std::string& to) {
 }
 
 // Byte by byte with read(2), so that no stdio buffer keeps a copy.
-bool readUnbuffered(const std::string& path, SecretBytes& bytes) {
+bool readUnbuffered(const std::string& path, common::SecretBytes& bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   std::uint8_t byte = 0;

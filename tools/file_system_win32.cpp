@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/secret_bytes.h"
 #include "file_system.h"
 
 namespace tkp30 {
@@ -83,7 +84,7 @@ bool replaceFile(const std::string& from, const std::string& to) {
 }
 
 // Byte by byte with _read, so that no stdio buffer keeps a copy.
-bool readUnbuffered(const std::string& path, SecretBytes& bytes) {
+bool readUnbuffered(const std::string& path, common::SecretBytes& bytes) {
   const int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
   if (fd < 0) return false;
   std::uint8_t byte = 0;

@@ -1,4 +1,5 @@
 #include "hex.h"
+#include "common/secret_bytes.h"
 
 #include <cctype>
 
@@ -31,8 +32,8 @@ bool decode(std::string_view text, Sink&& sink) {
 
 }  // namespace
 
-bool parseHex(std::string_view text, SecretBytes& out) {
-  SecretBytes bytes;
+bool parseHex(std::string_view text, common::SecretBytes& out) {
+  common::SecretBytes bytes;
   if (!decode(text, [&](std::uint8_t b) { bytes.push_back(b); })) return false;
   out = std::move(bytes);
   return true;

@@ -1,6 +1,7 @@
 // Options shared by the commands that use a key pair on the token.
 #pragma once
 
+#include "common/digest_info.h"
 #include "digest.h"
 
 namespace CLI {
@@ -13,6 +14,6 @@ namespace tkp30 {
 void addKeySlotOption(CLI::App& command, int& slot);
 
 // --hash sha1|sha256|sha384|sha512 (default sha256).
-void addHashOption(CLI::App& command, Hash& hash);
+void addHashOption(CLI::App& command, common::Hash& hash);
 
 }  // namespace tkp30

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "common/token_shape.h"
 #include "interrupt.h"
 #include "result_text.h"
 #include "token_select.h"
@@ -17,11 +18,10 @@ namespace tkp30 {
 namespace {
 
 // Results above the tries-left range are raw card status words.
-constexpr std::int32_t kLargestTriesLeft = 14;
 
 void reportLibraryError(const LibraryError& e) {
   std::cerr << "tkp30: " << e.what() << ": " << describeResult(e.code());
-  if (e.code() > kLargestTriesLeft) {
+  if (e.code() > common::kMaxTriesLeft) {
     char status[16];
     (void)std::snprintf(status, sizeof status, "0x%04X", static_cast<unsigned>(e.code()));
     std::cerr << " (card status " << status << ")";
@@ -84,7 +84,7 @@ void describe(CLI::App& app, TokenChoice& choice) {
                        ->type_name("IMAGE");
   app.add_option("--slot", choice.slot, "Use this slot of TKP30_SLOTS (1 to 6) and no other")
       ->type_name("N")
-      ->check(numberIn(1, kSlotCount))
+      ->check(numberIn(1, common::kSlotCount))
       ->excludes(emulator);
   app.add_flag("--trace", choice.trace, "Trace every APDU to standard error (secrets masked)");
   app.footer(

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/secret_bytes.h"
+#include "common/token_shape.h"
 #include "console.h"
 #include "file_io.h"
 #include "secret_sources.h"
@@ -13,9 +15,8 @@ namespace tkp30 {
 namespace {
 
 // The longest PIN the token's commands carry.
-constexpr std::size_t kMaxPinLength = 15;
 
-SecretBytes fromEnvironment(const PinSource& source, const std::string& which) {
+common::SecretBytes fromEnvironment(const PinSource& source, const std::string& which) {
   auto pin = secretFromEnvironment(source.envVariable);
   if (!pin)
     throw UsageError("environment variable " + source.envVariable + " (the " + which +
@@ -23,20 +24,20 @@ SecretBytes fromEnvironment(const PinSource& source, const std::string& which) {
   return std::move(*pin);
 }
 
-SecretBytes fromPrompt(const PinSource& source, const std::string& which, bool confirm) {
-  std::optional<SecretBytes> pin = askHidden("Enter " + which + ": ");
+common::SecretBytes fromPrompt(const PinSource& source, const std::string& which, bool confirm) {
+  std::optional<common::SecretBytes> pin = askHidden("Enter " + which + ": ");
   if (!pin)
     throw UsageError("no terminal to ask for the " + which + ": use --" + source.name +
                      "-env or --" + source.name + "-file");
   if (confirm) {
-    const std::optional<SecretBytes> again = askHidden("Repeat " + which + ": ");
+    const std::optional<common::SecretBytes> again = askHidden("Repeat " + which + ": ");
     if (!again || !(*again == *pin))
       throw UsageError("the two entries of the " + which + " differ");
   }
   return std::move(*pin);
 }
 
-SecretBytes fromSource(const PinSource& source, const std::string& which, bool confirm) {
+common::SecretBytes fromSource(const PinSource& source, const std::string& which, bool confirm) {
   if (!source.envVariable.empty()) return fromEnvironment(source, which);
   if (!source.file.empty()) return readSecretLine(source.file);
   return fromPrompt(source, which, confirm);
@@ -52,16 +53,16 @@ void addPinOptions(CLI::App& command, PinSource& source) {
   env->excludes(file);
 }
 
-SecretBytes readPin(const PinSource& source, const std::string& which, bool confirm) {
-  SecretBytes pin = fromSource(source, which, confirm);
+common::SecretBytes readPin(const PinSource& source, const std::string& which, bool confirm) {
+  common::SecretBytes pin = fromSource(source, which, confirm);
   if (pin.empty()) throw UsageError("the " + which + " is empty");
-  if (pin.size() > kMaxPinLength)
-    throw UsageError("the " + which + " is longer than " + std::to_string(kMaxPinLength) +
+  if (pin.size() > common::kMaxPinLength)
+    throw UsageError("the " + which + " is longer than " + std::to_string(common::kMaxPinLength) +
                      " bytes");
   return pin;
 }
 
-std::optional<SecretBytes> askOnTerminal(const std::string& which) {
+std::optional<common::SecretBytes> askOnTerminal(const std::string& which) {
   return askHidden("Enter " + which + ": ");
 }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "secret_bytes.h"
+#include "common/secret_bytes.h"
 
 namespace CLI {
 class App;
@@ -27,11 +27,12 @@ void addPinOptions(CLI::App& command, PinSource& source);
 // Reads the PIN that prompts and messages call `which` ("user PIN", "new
 // super PIN"). With `confirm`, a prompt asks twice and insists on the
 // same answer. A file's PIN ends at its first line end.
-SecretBytes readPin(const PinSource& source, const std::string& which, bool confirm = false);
+common::SecretBytes readPin(const PinSource& source, const std::string& which,
+                            bool confirm = false);
 
 // Asks for a secret on the terminal with echo off ("Enter <which>: ");
 // nothing when there is no terminal. Ctrl-C restores the echo before the
 // tool ends.
-std::optional<SecretBytes> askOnTerminal(const std::string& which);
+std::optional<common::SecretBytes> askOnTerminal(const std::string& which);
 
 }  // namespace tkp30

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "common/token_shape.h"
 #include "gbk.h"
 #include "norv_dal_tkp30.h"
 
@@ -10,7 +11,6 @@ namespace tkp30 {
 namespace {
 
 // Results above the tries-left range are raw card status words.
-constexpr std::int32_t kLargestTriesLeft = 14;
 
 // One entry per code of the library's error table.
 constexpr std::array<std::pair<std::int32_t, const char*>, 36> kMeanings = {{
@@ -55,17 +55,17 @@ constexpr std::array<std::pair<std::int32_t, const char*>, 36> kMeanings = {{
 }  // namespace
 
 std::string englishMeaning(std::int32_t code) {
-  if (code >= 1 && code <= kLargestTriesLeft)
+  if (code >= 1 && code <= common::kMaxTriesLeft)
     return "wrong PIN, " + std::to_string(code) + (code == 1 ? " try" : " tries") + " left";
   for (const auto& [known, meaning] : kMeanings)
     if (known == code) return meaning;
-  if (code > kLargestTriesLeft) return "the card refused the command";
+  if (code > common::kMaxTriesLeft) return "the card refused the command";
   return "unknown result";
 }
 
 std::string describeResult(std::int32_t code) {
   const auto message = libraryMessage(code);
-  if (!message || code == NORV_DAL_OK || code > kLargestTriesLeft) return englishMeaning(code);
+  if (!message || code == NORV_DAL_OK || code > common::kMaxTriesLeft) return englishMeaning(code);
   return *message + " - " + englishMeaning(code);
 }
 

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <exception>
 
+#include "common/ossl_owned.h"
+#include "common/rsa1024.h"
+#include "common/secret_bytes.h"
 #include "file_io.h"
-#include "ossl_owned.h"
 #include "pin_input.h"
-#include "rsa_public_key.h"
+#include "public_key_forms.h"
 #include "secret_sources.h"
 #include "tool_error.h"
 
@@ -23,13 +25,13 @@ constexpr std::string_view kFileSource = "file:";
 // callback is called from C: nothing may be thrown through it.
 struct PassphraseRequest {
   const std::string& name;
-  const std::optional<SecretBytes>& given;
+  const std::optional<common::SecretBytes>& given;
   bool asked = false;
   bool noTerminal = false;
   std::exception_ptr failure;
 };
 
-int copyPassphrase(const SecretBytes& phrase, char* buf, int size) {
+int copyPassphrase(const common::SecretBytes& phrase, char* buf, int size) {
   if (phrase.size() > static_cast<std::size_t>(size)) return -1;
   if (!phrase.empty()) std::memcpy(buf, phrase.data(), phrase.size());
   return static_cast<int>(phrase.size());
@@ -52,10 +54,11 @@ extern "C" int passphraseCallback(char* buf, int size, int /*rwflag*/, void* use
   }
 }
 
-Owned<EVP_PKEY> loadPem(std::span<const std::uint8_t> pem, PassphraseRequest& request) {
-  Owned<BIO> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+common::Owned<EVP_PKEY> loadPem(std::span<const std::uint8_t> pem, PassphraseRequest& request) {
+  common::Owned<BIO> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
   if (!bio) throw Failure("out of memory");
-  Owned<EVP_PKEY> key(PEM_read_bio_PrivateKey(bio.get(), nullptr, passphraseCallback, &request));
+  common::Owned<EVP_PKEY> key(
+      PEM_read_bio_PrivateKey(bio.get(), nullptr, passphraseCallback, &request));
   if (request.failure) std::rethrow_exception(request.failure);
   if (request.noTerminal)
     throw Failure(request.name + " is encrypted and there is no terminal to ask for its pass " +
@@ -67,11 +70,11 @@ Owned<EVP_PKEY> loadPem(std::span<const std::uint8_t> pem, PassphraseRequest& re
   return key;
 }
 
-Owned<BIGNUM> component(const EVP_PKEY* key, const char* name) {
+common::Owned<BIGNUM> component(const EVP_PKEY* key, const char* name) {
   BIGNUM* value = nullptr;
   if (EVP_PKEY_get_bn_param(key, name, &value) != 1)
     throw Failure(std::string("the key has no ") + name + " component");
-  return Owned<BIGNUM>(value);
+  return common::Owned<BIGNUM>(value);
 }
 
 void exportComponent(const EVP_PKEY* key, const char* name, std::span<std::uint8_t> out) {
@@ -80,19 +83,20 @@ void exportComponent(const EVP_PKEY* key, const char* name, std::span<std::uint8
     throw Failure(std::string("the key's ") + name + " component is too long");
 }
 
-void exportComponent(const EVP_PKEY* key, const char* name, SecretBytes& out) {
+void exportComponent(const EVP_PKEY* key, const char* name, common::SecretBytes& out) {
   exportComponent(key, name, std::span<std::uint8_t>(out.data(), out.size()));
 }
 
 void requireTokenShape(const EVP_PKEY* key) {
-  if (EVP_PKEY_get_bits(key) != kRsaBits) throw Failure("the token holds 1024-bit RSA keys only");
-  if (!BN_is_word(component(key, OSSL_PKEY_PARAM_RSA_E).get(), kPublicExponent))
+  if (EVP_PKEY_get_bits(key) != common::kModulusBits)
+    throw Failure("the token holds 1024-bit RSA keys only");
+  if (!BN_is_word(component(key, OSSL_PKEY_PARAM_RSA_E).get(), common::kPublicExponent))
     throw Failure("the token holds keys with the public exponent 65537 only");
 }
 
 }  // namespace
 
-SecretBytes readPassphrase(const std::string& source) {
+common::SecretBytes readPassphrase(const std::string& source) {
   if (source.starts_with(kFileSource)) return readSecretLine(source.substr(kFileSource.size()));
   if (source.starts_with(kEnvSource)) {
     const std::string variable = source.substr(kEnvSource.size());
@@ -104,7 +108,7 @@ SecretBytes readPassphrase(const std::string& source) {
 }
 
 TokenPrivateKey parsePrivateKeyPem(std::span<const std::uint8_t> pem, const std::string& name,
-                                   const std::optional<SecretBytes>& passphrase) {
+                                   const std::optional<common::SecretBytes>& passphrase) {
   PassphraseRequest request{name, passphrase, false, false, nullptr};
   const auto key = loadPem(pem, request);
   requireTokenShape(key.get());
@@ -119,8 +123,8 @@ TokenPrivateKey parsePrivateKeyPem(std::span<const std::uint8_t> pem, const std:
 }
 
 TokenPrivateKey readPrivateKeyPem(const std::string& path,
-                                  const std::optional<SecretBytes>& passphrase) {
-  const SecretBytes pem = readSecretFile(path);
+                                  const std::optional<common::SecretBytes>& passphrase) {
+  const common::SecretBytes pem = readSecretFile(path);
   return parsePrivateKeyPem(pem.span(), path, passphrase);
 }
 

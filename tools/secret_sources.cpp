@@ -2,21 +2,22 @@
 
 #include <cstdlib>
 
+#include "common/secret_bytes.h"
 #include "file_io.h"
 
 namespace tkp30 {
 
-std::optional<SecretBytes> secretFromEnvironment(const std::string& variable) {
+std::optional<common::SecretBytes> secretFromEnvironment(const std::string& variable) {
   const char* value = std::getenv(variable.c_str());
   if (value == nullptr) return std::nullopt;
-  SecretBytes secret;
+  common::SecretBytes secret;
   for (const char* p = value; *p != '\0'; ++p) secret.push_back(static_cast<std::uint8_t>(*p));
   return secret;
 }
 
-SecretBytes readSecretLine(const std::string& path) {
-  const SecretBytes text = readSecretFile(path);
-  SecretBytes line;
+common::SecretBytes readSecretLine(const std::string& path) {
+  const common::SecretBytes text = readSecretFile(path);
+  common::SecretBytes line;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::uint8_t c = text.data()[i];
     if (c == '\n' || c == '\r') break;

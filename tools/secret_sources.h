@@ -5,14 +5,14 @@
 #include <optional>
 #include <string>
 
-#include "secret_bytes.h"
+#include "common/secret_bytes.h"
 
 namespace tkp30 {
 
 // The variable's value; nothing when it is not set.
-std::optional<SecretBytes> secretFromEnvironment(const std::string& variable);
+std::optional<common::SecretBytes> secretFromEnvironment(const std::string& variable);
 
 // The first line of a file, without its line end.
-SecretBytes readSecretLine(const std::string& path);
+common::SecretBytes readSecretLine(const std::string& path);
 
 }  // namespace tkp30

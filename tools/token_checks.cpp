@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/token_shape.h"
 #include "norv_dal_tkp30.h"
 #include "tool_error.h"
 
@@ -16,7 +17,8 @@ bool isEmpty(const Modulus& modulus) {
 // file yields a modulus other than all zeros holds a key pair.
 bool readModulus(int slot, Modulus& modulus) {
   std::int32_t length = 0;
-  return NORV_DAL_GetPublicKey(publicKeyFile(slot), modulus.data(), &length) == NORV_DAL_OK &&
+  return NORV_DAL_GetPublicKey(common::publicKeyFile(slot), modulus.data(), &length) ==
+             NORV_DAL_OK &&
          length == static_cast<std::int32_t>(modulus.size()) && !isEmpty(modulus);
 }
 
@@ -45,7 +47,7 @@ void requireLogin(PinNeeded need, const std::string& action) {
 
 std::vector<int> keyPairsInUse() {
   std::vector<int> slots;
-  for (int slot = 0; slot < kKeyPairSlots; ++slot) {
+  for (int slot = 0; slot < common::kKeyPairSlots; ++slot) {
     Modulus modulus{};
     if (readModulus(slot, modulus)) slots.push_back(slot);
   }
@@ -53,9 +55,9 @@ std::vector<int> keyPairsInUse() {
 }
 
 void requireFreeKeySlot() {
-  if (keyPairsInUse().size() < static_cast<std::size_t>(kKeyPairSlots)) return;
-  throw Failure("refused, nothing sent: the token holds " + std::to_string(kKeyPairSlots) +
-                " key pairs and all " + std::to_string(kKeyPairSlots) +
+  if (keyPairsInUse().size() < static_cast<std::size_t>(common::kKeyPairSlots)) return;
+  throw Failure("refused, nothing sent: the token holds " + std::to_string(common::kKeyPairSlots) +
+                " key pairs and all " + std::to_string(common::kKeyPairSlots) +
                 " slots are in use; only formatting the token frees them");
 }
 

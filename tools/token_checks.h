@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "token_layout.h"
+#include "common/rsa1024.h"
+#include "common/token_shape.h"
 
 namespace tkp30 {
 
 enum class PinNeeded { User, Super, Either };
 
-using Modulus = std::array<std::uint8_t, kModulusBytes>;
+using Modulus = std::array<std::uint8_t, common::kModulusBytes>;
 
 bool isLoggedIn(std::int32_t loginType);
 

@@ -9,10 +9,11 @@
 
 #include <openssl/rsa.h>
 
+#include "common/ossl_owned.h"
+#include "common/rsa1024.h"
+#include "common/token_shape.h"
 #include "norv_dal_tkp30.h"
-#include "pkcs1_blocks.h"
-#include "rsa_public_key.h"
-#include "token_layout.h"
+#include "public_key_forms.h"
 #include "tool_error.h"
 
 namespace tkp30 {
@@ -31,11 +32,11 @@ extern "C" int signOnToken(int flen, const unsigned char* from, unsigned char* t
                            int padding) {
   auto* signer = static_cast<TokenRsaKey::Signer*>(RSA_get_app_data(rsa));
   if (signer == nullptr || padding != RSA_PKCS1_PADDING || flen < 0) return -1;
-  const auto block = signatureBlock({from, static_cast<std::size_t>(flen)});
+  const auto block = common::signatureBlock({from, static_cast<std::size_t>(flen)});
   if (!block) return -1;
   std::int32_t length = 0;
   signer->lastResult =
-      NORV_DAL_RsaPrivateKeyRaw(privateKeyFile(signer->slot), block->data(),
+      NORV_DAL_RsaPrivateKeyRaw(common::privateKeyFile(signer->slot), block->data(),
                                 static_cast<std::int32_t>(block->size()), to, &length);
   return signer->lastResult == NORV_DAL_OK ? static_cast<int>(length) : -1;
 }
@@ -57,10 +58,10 @@ TokenRsaKey::TokenRsaKey(int slot, std::span<const std::uint8_t> modulus)
   signer_->slot = slot;
   signer_->method = tokenMethod();
   RSA* rsa = RSA_new();
-  Owned<BIGNUM> n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
-  Owned<BIGNUM> e(BN_new());
+  common::Owned<BIGNUM> n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
+  common::Owned<BIGNUM> e(BN_new());
   key_.reset(EVP_PKEY_new());
-  if (rsa == nullptr || !n || !e || !key_ || BN_set_word(e.get(), kPublicExponent) != 1 ||
+  if (rsa == nullptr || !n || !e || !key_ || BN_set_word(e.get(), common::kPublicExponent) != 1 ||
       RSA_set_method(rsa, signer_->method) != 1 ||
       RSA_set0_key(rsa, n.get(), e.get(), nullptr) != 1) {
     RSA_free(rsa);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <span>
 
-#include "ossl_owned.h"
+#include "common/ossl_owned.h"
 
 namespace tkp30 {
 
@@ -28,7 +28,7 @@ class TokenRsaKey {
 
  private:
   std::unique_ptr<Signer> signer_;
-  Owned<EVP_PKEY> key_;
+  common::Owned<EVP_PKEY> key_;
 };
 
 }  // namespace tkp30

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "common/token_shape.h"
 #include "console.h"
 #include "dmcos.h"
 #include "norv_dal_tkp30.h"
@@ -18,7 +19,7 @@ constexpr int kReasonCapacity = 512;
 std::string openFailures() {
   std::string lines;
   const auto entries = slotEntries();
-  for (int number = 1; number <= kSlotCount; ++number) {
+  for (int number = 1; number <= common::kSlotCount; ++number) {
     const std::string& entry = entries[static_cast<std::size_t>(number - 1)];
     if (entry.empty()) continue;
     lines += "\n  slot " + std::to_string(number) + " (" + entry + "): " + openFailure(number);
@@ -30,7 +31,7 @@ std::string openFailures() {
 
 void selectEmulator(const std::string& imagePath) {
   const std::string slots = "emu:" + imagePath;
-  setEnvironment(kSlotsVariable, slots);
+  setEnvironment(common::kSlotsVariable, slots);
 }
 
 void applyTokenChoice(const TokenChoice& choice) {
@@ -39,21 +40,21 @@ void applyTokenChoice(const TokenChoice& choice) {
     const std::string entry = slotEntries()[static_cast<std::size_t>(choice.slot - 1)];
     if (entry.empty())
       throw UsageError("slot " + std::to_string(choice.slot) + " is not configured in " +
-                       kSlotsVariable + " (tkp30 slots lists them)");
+                       common::kSlotsVariable + " (tkp30 slots lists them)");
     // The same slot number, every other slot left unconfigured.
     const std::string only = std::string(static_cast<std::size_t>(choice.slot - 1), ';') + entry;
-    setEnvironment(kSlotsVariable, only);
+    setEnvironment(common::kSlotsVariable, only);
   }
-  if (choice.trace) setEnvironment(kTraceVariable, "-");
+  if (choice.trace) setEnvironment(common::kTraceVariable, "-");
 }
 
 std::string configuredSlots() {
-  const char* slots = std::getenv(kSlotsVariable);
+  const char* slots = std::getenv(common::kSlotsVariable);
   return slots != nullptr ? slots : "";
 }
 
-std::array<std::string, kSlotCount> slotEntries() {
-  std::array<std::string, kSlotCount> entries;
+std::array<std::string, common::kSlotCount> slotEntries() {
+  std::array<std::string, common::kSlotCount> entries;
   const std::string config = configuredSlots();
   std::string_view rest = config;
   for (std::size_t i = 0; i < entries.size() && !rest.empty(); ++i) {
@@ -75,7 +76,7 @@ std::string openFailure(int number) {
 
 int openedSlot() {
   const auto entries = slotEntries();
-  for (int number = 1; number <= kSlotCount; ++number) {
+  for (int number = 1; number <= common::kSlotCount; ++number) {
     if (!entries[static_cast<std::size_t>(number - 1)].empty() && openFailure(number).empty())
       return number;
   }

@@ -6,20 +6,17 @@
 #include <array>
 #include <string>
 
+#include "common/token_shape.h"
+
 #include "token_lock.h"
 
 namespace tkp30 {
-
-inline constexpr int kSlotCount = 6;
 
 struct TokenChoice {
   std::string emulatorImage;  // --emulator: this image alone, no other slot
   int slot = 0;               // --slot: this slot of TKP30_SLOTS alone (0: any)
   bool trace = false;         // --trace: the APDU trace on standard error
 };
-
-inline constexpr char kSlotsVariable[] = "TKP30_SLOTS";
-inline constexpr char kTraceVariable[] = "TKP30_TRACE";
 
 // Sets the environment for the choice; call before any library call.
 // Throws UsageError for a --slot that names an unconfigured slot.
@@ -37,7 +34,7 @@ void selectEmulator(const std::string& imagePath);
 // The slot configuration in effect, for display, and its entries, slot 1
 // first ("" for an unconfigured slot).
 std::string configuredSlots();
-std::array<std::string, kSlotCount> slotEntries();
+std::array<std::string, common::kSlotCount> slotEntries();
 
 // Why the last open of slot `number` failed ("" when it did not).
 std::string openFailure(int number);

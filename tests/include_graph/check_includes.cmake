@@ -4,6 +4,8 @@
 # folder builds on card/ and device/ only. The device library and the
 # emulator never include the library's headers, and the emulator (the
 # oracle the library is tested against) not the device library's either.
+# The applications (common/, tools/, pkcs11/) lean on the public header
+# only, and each of their folders has rooms whose arrows point down.
 cmake_minimum_required(VERSION 3.20)
 
 set(allowed_device device)
@@ -65,6 +67,50 @@ endfunction()
 
 forbid(dmcos ${library_folders} norv_dal_tkp30.h)
 forbid(emulator ${library_folders} norv_dal_tkp30.h dmcos.h backend.h slot_table.h trace.h)
+
+# The applications: tools/ and pkcs11/ build on common/, common/ on the
+# public header; the library knows none of them, and neither knows the
+# other.
+set(application_folders common tools pkcs11)
+foreach(folder ${library_folders})
+  forbid(src/${folder} ${application_folders})
+endforeach()
+forbid(common ${library_folders} tools pkcs11 dmcos.h)
+forbid(tools ${library_folders} pkcs11)
+forbid(pkcs11 ${library_folders} tools dmcos.h)
+
+# Rooms of one folder, lowest first: a room includes its own headers and
+# those of rooms below it ("room/file.h"), common/ and the public header,
+# never a room above it. Files directly in the folder are not in a room.
+function(rooms folder)
+  set(order ${ARGN})
+  set(found ${violations})
+  file(GLOB entries LIST_DIRECTORIES true RELATIVE ${ROOT}/${folder} ${ROOT}/${folder}/*)
+  foreach(entry IN LISTS entries)
+    if(IS_DIRECTORY ${ROOT}/${folder}/${entry} AND NOT entry IN_LIST order)
+      list(APPEND found "${folder}/${entry}/ is not a known room: give it its place in the order")
+    endif()
+  endforeach()
+  set(below "")
+  foreach(room IN LISTS order)
+    list(APPEND below ${room})
+    file(GLOB_RECURSE sources ${ROOT}/${folder}/${room}/*.h ${ROOT}/${folder}/${room}/*.cpp)
+    foreach(source IN LISTS sources)
+      quoted_includes(${source} names)
+      foreach(name IN LISTS names)
+        string(REGEX REPLACE "/.*" "" first "${name}")
+        if(name STREQUAL first OR first STREQUAL "common" OR first IN_LIST below)
+          continue()
+        endif()
+        file(RELATIVE_PATH rel ${ROOT} ${source})
+        list(APPEND found "${rel} includes ${name}: ${first}/ is not below ${room}/")
+      endforeach()
+    endforeach()
+  endforeach()
+  set(violations ${found} PARENT_SCOPE)
+endfunction()
+
+rooms(pkcs11 ck records token crypto objects store module calls)
 
 if(violations)
   list(JOIN violations "\n  " text)

@@ -1,7 +1,8 @@
 // C_GetAttributeValue's rules for a whole template, and template checks.
 #include <gtest/gtest.h>
 
-#include "attributes.h"
+#include "objects/template.h"
+#include "records/attribute_values.h"
 
 namespace p11test {
 namespace {

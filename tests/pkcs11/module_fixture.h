@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "calls.h"
+#include "calls/calls.h"
 
 namespace p11test {
 

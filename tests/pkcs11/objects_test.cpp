@@ -2,19 +2,19 @@
 // private, key pairs in the token's four slots.
 #include <openssl/x509.h>
 
+#include "common/module_range.h"
 #include "module_fixture.h"
 #include "norv_dal_tkp30.h"
-#include "reserved_files.h"
+#include "records/storage_limits.h"
 #include "support/rsa_test_keys.h"
 
 namespace p11test {
 namespace {
 
-using p11::kReservedFileType;
 
 bool tokenFileExists(std::int32_t index) {
   std::uint8_t byte = 0;
-  const std::int32_t rv = NORV_DAL_ReadUsrDataFile(kReservedFileType, index, 0, 1, &byte);
+  const std::int32_t rv = NORV_DAL_ReadUsrDataFile(common::kModuleFileType, index, 0, 1, &byte);
   return rv == 0 || rv == NORV_DAL_ERR_FILE_DELETED;
 }
 
@@ -33,11 +33,11 @@ TEST_F(ModuleTest, DataObjectsComeAndGoInOneReusedFile) {
     ASSERT_EQ(c::DestroyObject(s, handle), CKR_OK);
     EXPECT_TRUE(find(s, {labelled(label)}).empty());
   }
-  EXPECT_TRUE(tokenFileExists(p11::kFirstObjectFile));
-  EXPECT_FALSE(tokenFileExists(p11::kFirstObjectFile + 1));
+  EXPECT_TRUE(tokenFileExists(common::kFirstObjectFile));
+  EXPECT_FALSE(tokenFileExists(common::kFirstObjectFile + 1));
   // Another program deletes nothing of ours either: the file is there, free.
   std::uint8_t header = 0xFF;
-  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, p11::kFirstObjectFile, 0, 1, &header), 0);
+  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(common::kModuleFileType, common::kFirstObjectFile, 0, 1, &header), 0);
 }
 
 TEST_F(ModuleTest, PrivateObjectsStayPrivate) {
@@ -51,7 +51,7 @@ TEST_F(ModuleTest, PrivateObjectsStayPrivate) {
   CK_ATTRIBUTE value = {CKA_VALUE, nullptr, 0};
   EXPECT_EQ(c::GetAttributeValue(s, handle, &value, 1), CKR_OBJECT_HANDLE_INVALID);
   std::uint8_t byte = 0;  // the token itself refuses the file without the PIN
-  EXPECT_NE(NORV_DAL_ReadUsrDataFile(kReservedFileType, p11::kFirstObjectFile, 0, 1, &byte), 0);
+  EXPECT_NE(NORV_DAL_ReadUsrDataFile(common::kModuleFileType, common::kFirstObjectFile, 0, 1, &byte), 0);
   login(s);
   EXPECT_EQ(attribute(s, handle, CKA_VALUE), (Bytes{'s', '3'}));
 }
@@ -62,8 +62,8 @@ TEST_F(ModuleTest, TheSecurityOfficerCreatesNoUserFile) {
   login(s, CKU_SO);
   CK_OBJECT_HANDLE handle = 0;
   EXPECT_EQ(createData(s, "so", {1}, false, handle), CKR_USER_NOT_LOGGED_IN);
-  EXPECT_FALSE(tokenFileExists(p11::kDirectoryFiles));
-  EXPECT_FALSE(tokenFileExists(p11::kFirstObjectFile));
+  EXPECT_FALSE(tokenFileExists(common::kDirectoryRun.first));
+  EXPECT_FALSE(tokenFileExists(common::kFirstObjectFile));
 }
 
 // Files of the range that the directory does not name: one anybody may
@@ -73,22 +73,22 @@ TEST_F(ModuleTest, UnnamedFilesAreReclaimedUnlessOthersCouldWriteThem) {
   const CK_SESSION_HANDLE s = openSession();
   login(s);
   const std::uint8_t theirs[4] = {'m', 'i', 'n', 'e'};
-  const std::int32_t first = p11::kFirstObjectFile;
-  ASSERT_EQ(NORV_DAL_CreateUsrDataFile(kReservedFileType, first, 64, 0, 0), 0);
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, first, 0, 4, theirs), 0);
-  ASSERT_EQ(NORV_DAL_CreateUsrDataFile(kReservedFileType, first + 1, 300, 1, 1), 0);
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, first + 1, 250, 4, theirs), 0);
+  const std::int32_t first = common::kFirstObjectFile;
+  ASSERT_EQ(NORV_DAL_CreateUsrDataFile(common::kModuleFileType, first, 64, 0, 0), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, first, 0, 4, theirs), 0);
+  ASSERT_EQ(NORV_DAL_CreateUsrDataFile(common::kModuleFileType, first + 1, 300, 1, 1), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, first + 1, 250, 4, theirs), 0);
   CK_OBJECT_HANDLE handle = 0;
   ASSERT_EQ(createData(s, "secret", {'s'}, true, handle), CKR_OK);
   EXPECT_EQ(attribute(s, handle, CKA_VALUE), Bytes{'s'});
   std::uint8_t read[4] = {};
-  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, first, 0, 4, read), 0);
+  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(common::kModuleFileType, first, 0, 4, read), 0);
   EXPECT_EQ(Bytes(read, read + 4), Bytes(theirs, theirs + 4));  // left alone
-  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, first + 1, 250, 4, read), 0);
+  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(common::kModuleFileType, first + 1, 250, 4, read), 0);
   EXPECT_EQ(Bytes(read, read + 4), Bytes(4, 0));  // wiped, then reused
   EXPECT_FALSE(tokenFileExists(first + 2));
   ASSERT_EQ(c::Logout(s), CKR_OK);  // a private file: closed without the PIN
-  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, first + 1, 0, 1, read),
+  EXPECT_EQ(NORV_DAL_ReadUsrDataFile(common::kModuleFileType, first + 1, 0, 1, read),
             NORV_DAL_ERR_READ_FILE);
 }
 

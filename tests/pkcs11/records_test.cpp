@@ -7,13 +7,14 @@
 
 #include <random>
 
-#include "directory.h"
+#include "common/module_range.h"
+#include "records/directory.h"
 #include "module_fixture.h"
 #include "norv_dal_tkp30.h"
-#include "object_codec.h"
-#include "object_templates.h"
-#include "object_store.h"
-#include "twin_file.h"
+#include "records/object_codec.h"
+#include "objects/object_templates.h"
+#include "store/object_store.h"
+#include "store/twin_file.h"
 
 namespace p11test {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(TokenRecords, NewestValidCopyWins) {
   EXPECT_EQ(reader.payload, Bytes(40, 3));
   // A torn write of the newest copy: the other one holds the record before.
   const Bytes garbage(10, 0xEE);
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 30, 10, garbage.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first, 30, 10, garbage.data()), 0);
   reader = TwinState{};  // as another program reads it
   ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
   EXPECT_EQ(reader.newest, 1);  // the second file
@@ -121,9 +122,9 @@ TEST_F(TokenRecords, UnreadableRecordsAreNeverWrittenOver) {
   ASSERT_EQ(loadTwin(lock_, kDirectoryFile, writer), CKR_OK);
   ASSERT_EQ(storeTwin(lock_, kDirectoryFile, writer, Bytes(40, 1)), CKR_OK);
   Bytes firstCopy(60);
-  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, kDirectoryFiles, 0, 60, firstCopy.data()), 0);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first, 0, 60, firstCopy.data()), 0);
   const Bytes garbage(10, 0xEE);
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 30, 10, garbage.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first, 30, 10, garbage.data()), 0);
   TwinState reader;
   ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
   EXPECT_EQ(reader.newest, -1);
@@ -134,28 +135,28 @@ TEST_F(TokenRecords, UnreadableRecordsAreNeverWrittenOver) {
   // A newer module's format.
   Bytes newer = firstCopy;
   newer[4] = 2;
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles + 1, 0, 60, newer.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first + 1, 0, 60, newer.data()), 0);
   reader = TwinState{};
   ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
   ASSERT_EQ(reader.newest, 0);  // the other copy is valid: it is the record
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 0, 60, newer.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first, 0, 60, newer.data()), 0);
   reader = TwinState{};
   ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
   EXPECT_TRUE(reader.unreadable);
   EXPECT_EQ(storeTwin(lock_, kDirectoryFile, reader, Bytes(40, 4)), CKR_TOKEN_WRITE_PROTECTED);
 
   // Both copies written by this module, both spoilt since.
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 0, 60, firstCopy.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first, 0, 60, firstCopy.data()), 0);
   Bytes second = firstCopy;
   second[15] ^= 1;  // a digest that matches nothing
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles + 1, 0, 60, second.data()), 0);
-  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(kReservedFileType, kDirectoryFiles, 30, 10, garbage.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first + 1, 0, 60, second.data()), 0);
+  ASSERT_EQ(NORV_DAL_WriteUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first, 30, 10, garbage.data()), 0);
   reader = TwinState{};
   ASSERT_EQ(loadTwin(lock_, kDirectoryFile, reader), CKR_OK);
   EXPECT_TRUE(reader.unreadable);
   EXPECT_EQ(storeTwin(lock_, kDirectoryFile, reader, Bytes(40, 4)), CKR_TOKEN_WRITE_PROTECTED);
   Bytes after(60);
-  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(kReservedFileType, kDirectoryFiles + 1, 0, 60, after.data()), 0);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(common::kModuleFileType, common::kDirectoryRun.first + 1, 0, 60, after.data()), 0);
   EXPECT_EQ(after, second);
 }
 

@@ -5,9 +5,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "common/module_range.h"
 #include "module_fixture.h"
 #include "norv_dal_tkp30.h"
-#include "reserved_files.h"
+#include "records/storage_limits.h"
 
 namespace p11test {
 namespace {
@@ -170,12 +171,12 @@ TEST_F(RulesTest, AnUnreadableDirectoryMakesTheTokenReadOnly) {
   CK_ATTRIBUTE relabel = {CKA_LABEL, label.data(), label.size()};
   ASSERT_EQ(c::SetAttributeValue(s_, key, &relabel, 1), CKR_OK);
   Bytes header(5);
-  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, p11::kDirectoryFiles, 0, 5, header.data()), 0);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, common::kDirectoryRun.first, 0, 5, header.data()), 0);
   header[4] = 9;  // a format version from the future, in both copies
   for (int copy = 0; copy < 2; ++copy)
-    ASSERT_EQ(NORV_DAL_WriteUsrDataFile(3, p11::kDirectoryFiles + copy, 0, 5, header.data()), 0);
+    ASSERT_EQ(NORV_DAL_WriteUsrDataFile(3, common::kDirectoryRun.first + copy, 0, 5, header.data()), 0);
   Bytes before(256);
-  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, p11::kDirectoryFiles, 0, 256, before.data()), 0);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, common::kDirectoryRun.first, 0, 256, before.data()), 0);
 
   CK_TOKEN_INFO info{};
   ASSERT_EQ(c::GetTokenInfo(0, &info), CKR_OK);
@@ -195,7 +196,7 @@ TEST_F(RulesTest, AnUnreadableDirectoryMakesTheTokenReadOnly) {
   Bytes signature;
   EXPECT_EQ(sign(s_, key, {CKM_SHA256_RSA_PKCS, nullptr, 0}, {'m'}, signature), CKR_OK);
   Bytes after(256);
-  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, p11::kDirectoryFiles, 0, 256, after.data()), 0);
+  ASSERT_EQ(NORV_DAL_ReadUsrDataFile(3, common::kDirectoryRun.first, 0, 256, after.data()), 0);
   EXPECT_EQ(after, before);
 
   ASSERT_EQ(c::CloseSession(s_), CKR_OK);

@@ -21,21 +21,11 @@ TEST(Hex, AnythingElseIsRefusedAndLeavesTheSecretUntouched) {
   EXPECT_FALSE(parseHex("0g").has_value());
   EXPECT_FALSE(parseHex("0x11").has_value());
 
-  SecretBytes key;
+  common::SecretBytes key;
   ASSERT_TRUE(parseHex("0102", key));
   EXPECT_FALSE(parseHex("01z2", key));
   EXPECT_EQ(key.size(), 2u);
   EXPECT_EQ(key.data()[1], 0x02);
-}
-
-TEST(SecretBytes, GrowingKeepsTheContent) {
-  SecretBytes bytes;
-  for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<std::uint8_t>(i));
-  ASSERT_EQ(bytes.size(), 300u);
-  EXPECT_EQ(bytes.data()[299], static_cast<std::uint8_t>(299));
-  bytes.resize(1000);
-  EXPECT_EQ(bytes.data()[0], 0);
-  EXPECT_EQ(bytes.data()[255], 255);
 }
 
 }  // namespace

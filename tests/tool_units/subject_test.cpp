@@ -7,7 +7,7 @@ namespace tkp30 {
 namespace {
 
 std::string oneLine(const X509_NAME& name) {
-  Owned<BIO> bio(BIO_new(BIO_s_mem()));
+  common::Owned<BIO> bio(BIO_new(BIO_s_mem()));
   X509_NAME_print_ex(bio.get(), &name, 0, XN_FLAG_RFC2253);
   char* text = nullptr;
   const long length = BIO_get_mem_data(bio.get(), &text);
