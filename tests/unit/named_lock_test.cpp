@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,9 @@
 namespace {
 
 constexpr unsigned kGenerousSeconds = 30;  // a bound for things that take milliseconds
+// How long a child that should stay blocked is given: a free lock is taken
+// within microseconds of the child's first try.
+constexpr std::chrono::milliseconds kBlockedFor{250};
 
 std::string uniqueName(const char* what) {
   return std::string("NorvDalTest-") + what + "-" + std::to_string(::getpid());
@@ -64,17 +68,26 @@ pid_t spawn(const std::function<int()>& body, unsigned seconds = kGenerousSecond
 }
 using testproc::reap;
 
+void armTimer(std::chrono::milliseconds limit) {
+  itimerval timer{};
+  timer.it_value.tv_sec = static_cast<time_t>(limit.count() / 1000);
+  timer.it_value.tv_usec = static_cast<suseconds_t>(limit.count() % 1000 * 1000);
+  ::setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
 // 0 when a new handle in a child gets the lock; -SIGALRM when it is still
-// waiting after `seconds`.
+// waiting after `limit`.
+int lockInChild(const std::string& name, std::chrono::milliseconds limit) {
+  return reap(spawn([&] {
+    armTimer(limit);
+    dal::NamedLock lock(name.c_str());
+    if (!lock.valid()) return 1;
+    lock.lock();
+    return 0;
+  }));
+}
 int lockInChild(const std::string& name, unsigned seconds) {
-  return reap(spawn(
-      [&] {
-        dal::NamedLock lock(name.c_str());
-        if (!lock.valid()) return 1;
-        lock.lock();
-        return 0;
-      },
-      seconds));
+  return lockInChild(name, std::chrono::seconds(seconds));
 }
 
 void writeWord(const std::string& name, std::uint32_t value) {
@@ -117,7 +130,7 @@ TEST(NamedLock, DoubleUnlockDoesNotRaiseTheCountAboveOne) {
   lock.unlock();
   lock.unlock();
   lock.lock();
-  EXPECT_EQ(lockInChild(name, 1), -SIGALRM);
+  EXPECT_EQ(lockInChild(name, kBlockedFor), -SIGALRM);
   lock.unlock();
   ::shm_unlink(("/" + name).c_str());
 }
@@ -134,7 +147,7 @@ TEST(NamedLock, ReleaseThroughAnotherHandleFreesALockWhoseHolderDied) {
               return 0;
             })),
             0);
-  EXPECT_EQ(lockInChild(name, 1), -SIGALRM) << "the dead holder's lock was free";
+  EXPECT_EQ(lockInChild(name, kBlockedFor), -SIGALRM) << "the dead holder's lock was free";
   lock.unlock();
   EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
   ::shm_unlink(("/" + name).c_str());
@@ -165,7 +178,7 @@ TEST(NamedLock, AnyOtherWordCountsAsTakenAndIsResetWhenNoHandleIsLeft) {
     dal::NamedLock lock(name.c_str());
     ASSERT_TRUE(lock.valid());
     writeWord(name, 0xDEADBEEF);
-    EXPECT_EQ(lockInChild(name, 1), -SIGALRM);
+    EXPECT_EQ(lockInChild(name, kBlockedFor), -SIGALRM);
     lock.unlock();  // any handle frees it
     EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
     writeWord(name, 0x00C0FFEE);
