@@ -134,8 +134,18 @@ struct NORV_DAL_FUNCTION_LIST;
 NORV_DAL_API int32_t NORV_DAL_CALL
 NORV_DAL_GetFunctionList(struct NORV_DAL_FUNCTION_LIST *pFunctionList);
 /* The machine-wide lock "SemNorvDal": a binary semaphore without owner,
- * free when first created; any handle may release it. A holder that dies
- * leaves it taken while a handle is open anywhere; once none is, the next
+ * free when first created; any handle may release it, at once, whoever
+ * took it. On Linux it also knows which process took it: a process that
+ * ends holding it (killed, crashed, or exited without unlocking) has it
+ * taken over by a waiter within a second, while other handles stay open,
+ * and a holder that runs is never robbed, however long it holds it. So a
+ * lock that one process takes for another to unlock is freed if the one
+ * that took it ends first. Processes in different pid namespaces
+ * (containers sharing /dev/shm) cannot see each other: a holder that ends
+ * is taken over only by a waiter of its own namespace; otherwise its lock
+ * stays taken until an unlock or until no handle is left. On Windows it is
+ * the kernel semaphore of that name, which a holder's death leaves taken
+ * until every handle is closed. Once no handle is left anywhere, the next
  * create finds it free. NORV_DAL_CreateMutex returns
  * NORV_DAL_ERR_CREATE_SYNC, with no handle, when the lock cannot be opened
  * for reading and writing. */

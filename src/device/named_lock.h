@@ -1,10 +1,13 @@
 // A machine-wide binary semaphore found by name, free when first created.
 // It has no owner: any holder of a handle may release it, and releasing a
-// free lock leaves it free. A process that dies holding it leaves it taken
-// while some handle is still open anywhere; once no handle is left, the
-// next open finds it free again, as a named kernel object that disappeared
-// with its last handle would be. Each platform has its own implementation
-// file.
+// free lock leaves it free. Once no handle is left anywhere, the next open
+// finds it free again, as a named kernel object that disappeared with its
+// last handle would be. Each platform has its own implementation file,
+// and they differ in what a holder's death does: on Linux, a waiter takes
+// over the lock of a holder that ended within a second, whether or not
+// other handles live, when it can see that holder (same pid namespace);
+// on Windows the kernel semaphore stays taken until its last handle
+// closes.
 #pragma once
 
 #include <memory>
@@ -23,7 +26,7 @@ class NamedLock {
   NamedLock& operator=(const NamedLock&) = delete;
 
   bool valid() const { return native_ != nullptr; }
-  void lock();  // blocks without time-out
+  void lock();  // blocks without time-out while the holder runs
   void unlock();
 
  private:

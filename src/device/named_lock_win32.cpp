@@ -1,6 +1,9 @@
 // The named lock on Windows: a kernel semaphore created with count 1 and
 // maximum 1, or opened with its current count when it exists already.
-// The kernel object goes away when its last handle closes.
+// The kernel object goes away when its last handle closes. A semaphore
+// records no holder, so one that dies holding it leaves it taken until
+// then; it stays the kernel semaphore of its name all the same, since
+// other programs on the machine open that very object.
 #include <windows.h>
 
 #include "device/named_lock.h"

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ constexpr unsigned kGenerousSeconds = 30;  // a bound for things that take milli
 // How long a child that should stay blocked is given: a free lock is taken
 // within microseconds of the child's first try.
 constexpr std::chrono::milliseconds kBlockedFor{250};
+// A waiter takes a gone holder's lock over at its first check, a second
+// into its wait; this bounds a wait that should end so.
+constexpr unsigned kTakeOverAlarm = 10;
 
 std::string uniqueName(const char* what) {
   return std::string("NorvDalTest-") + what + "-" + std::to_string(::getpid());
@@ -97,6 +101,16 @@ void writeWord(const std::string& name, std::uint32_t value) {
   ::close(fd);
 }
 
+void fillObject(const std::string& name, std::uint8_t byte) {
+  const int fd = ::open(objectPath(name).c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  struct stat st {};
+  ASSERT_EQ(::fstat(fd, &st), 0);
+  const std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size), byte);
+  EXPECT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+  ::close(fd);
+}
+
 TEST(NamedLock, SecondProcessWaitsUntilTheHolderUnlocks) {
   const std::string name = uniqueName("wait");
   SharedFlags* flags = mapFlags();
@@ -135,21 +149,26 @@ TEST(NamedLock, DoubleUnlockDoesNotRaiseTheCountAboveOne) {
   ::shm_unlink(("/" + name).c_str());
 }
 
-// No owner: a process that dies holding the lock leaves it taken while
-// another handle lives, until that handle releases it.
-TEST(NamedLock, ReleaseThroughAnotherHandleFreesALockWhoseHolderDied) {
-  const std::string name = uniqueName("orphan");
+// No owner: an unlock through another handle frees the lock at once,
+// while its holder still runs and would never release it.
+TEST(NamedLock, ReleaseThroughAnotherHandleFreesTheLockOfALiveHolder) {
+  const std::string name = uniqueName("release");
+  SharedFlags* flags = mapFlags();
   dal::NamedLock lock(name.c_str());
   ASSERT_TRUE(lock.valid());
-  ASSERT_EQ(reap(spawn([&] {
-              dal::NamedLock holder(name.c_str());
-              holder.lock();
-              return 0;
-            })),
-            0);
-  EXPECT_EQ(lockInChild(name, kBlockedFor), -SIGALRM) << "the dead holder's lock was free";
+  const pid_t holder = spawn([&] {
+    dal::NamedLock held(name.c_str());
+    held.lock();
+    flags->childHolds = 1;
+    ::pause();
+    return 0;
+  });
+  ASSERT_TRUE(waitFor(flags->childHolds));
+  EXPECT_EQ(lockInChild(name, kBlockedFor), -SIGALRM) << "the holder's lock was free";
   lock.unlock();
   EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
+  ::kill(holder, SIGKILL);
+  EXPECT_EQ(reap(holder), -SIGKILL);
   ::shm_unlink(("/" + name).c_str());
 }
 
@@ -172,16 +191,47 @@ TEST(NamedLock, AHolderKilledWithNoOtherHandleLeavesTheNextCreateFree) {
   ::shm_unlink(("/" + name).c_str());
 }
 
-TEST(NamedLock, AnyOtherWordCountsAsTakenAndIsResetWhenNoHandleIsLeft) {
+// Words that no holder writes (the top two bits set, no process id) do
+// not wedge the lock: a waiter takes it over at its next check.
+TEST(NamedLock, WordsNoHolderWritesAreTakenOver) {
+  const std::vector<std::uint32_t> words = {0xDEADBEEF, 0x00400000};
+  std::vector<std::string> names;
+  std::vector<std::unique_ptr<dal::NamedLock>> handles;  // no clearing: a handle lives
+  std::vector<pid_t> waiters;
+  waiters.reserve(words.size());
+  for (std::uint32_t word : words) {
+    names.push_back(uniqueName("word") + "-" + std::to_string(word));
+    handles.push_back(std::make_unique<dal::NamedLock>(names.back().c_str()));
+    ASSERT_TRUE(handles.back()->valid());
+    writeWord(names.back(), word);
+  }
+  for (const std::string& name : names)  // side by side: each waits out one check
+    waiters.push_back(spawn(
+        [&name] {
+          dal::NamedLock lock(name.c_str());
+          lock.lock();
+          return 0;
+        },
+        kTakeOverAlarm));
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    EXPECT_EQ(reap(waiters[i]), 0) << std::hex << words[i];
+    ::shm_unlink(("/" + names[i]).c_str());
+  }
+}
+
+// Garbage over the whole object, its table of namespaces too, may read
+// as a holder that nobody can see: an unlock through any handle frees it
+// at once, and with no handle left the next create clears it.
+TEST(NamedLock, GarbageOverTheObjectIsFreedByAnUnlockAndClearedWithTheLastHandle) {
   const std::string name = uniqueName("garbage");
   {
     dal::NamedLock lock(name.c_str());
     ASSERT_TRUE(lock.valid());
-    writeWord(name, 0xDEADBEEF);
+    fillObject(name, 0x11);
     EXPECT_EQ(lockInChild(name, kBlockedFor), -SIGALRM);
     lock.unlock();  // any handle frees it
     EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
-    writeWord(name, 0x00C0FFEE);
+    fillObject(name, 0x11);
   }
   EXPECT_EQ(lockInChild(name, kGenerousSeconds), 0);
   ::shm_unlink(("/" + name).c_str());
