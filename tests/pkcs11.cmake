@@ -11,6 +11,10 @@ norv_test_folder(pkcs11_tests pkcs11)
 target_link_libraries(pkcs11_tests PRIVATE pkcs11_core dmcos GTest::gtest_main
                                            Threads::Threads OpenSSL::Crypto)
 target_include_directories(pkcs11_tests PRIVATE ${PROJECT_SOURCE_DIR}/dmcos/include)
+# The interface tests load the module as applications do.
+target_compile_definitions(pkcs11_tests PRIVATE TKP30_PKCS11_MODULE="$<TARGET_FILE:tkp30_pkcs11>")
+target_link_libraries(pkcs11_tests PRIVATE ${CMAKE_DL_LIBS})
+add_dependencies(pkcs11_tests tkp30_pkcs11)
 
 add_test(NAME pkcs11_exports
   COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:tkp30_pkcs11>

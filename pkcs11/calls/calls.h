@@ -3,13 +3,15 @@
 #pragma once
 
 #include "ck/ck.h"
+#include "ck/ck_v3.h"
 
 namespace p11::calls {
 
 // general_calls.cpp
 CK_RV Initialize(CK_VOID_PTR args);
 CK_RV Finalize(CK_VOID_PTR reserved);
-CK_RV GetInfo(CK_INFO_PTR info);
+CK_RV GetInfo(CK_INFO_PTR info);    // through the 2.40 list
+CK_RV GetInfo30(CK_INFO_PTR info);  // through the 3.0 list
 CK_RV GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID_PTR list, CK_ULONG_PTR count);
 CK_RV GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO_PTR info);
 CK_RV GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info);
@@ -119,5 +121,28 @@ CK_RV DeriveKey(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDL
                 CK_ATTRIBUTE_PTR tmpl, CK_ULONG count, CK_OBJECT_HANDLE_PTR key);
 CK_RV SeedRandom(CK_SESSION_HANDLE h, CK_BYTE_PTR seed, CK_ULONG seedLen);
 CK_RV GenerateRandom(CK_SESSION_HANDLE h, CK_BYTE_PTR out, CK_ULONG len);
+
+// v3_calls.cpp: what version 3.0 adds. The token has no named users and
+// no mechanism for the message-based calls.
+CK_RV LoginUser(CK_SESSION_HANDLE h, CK_USER_TYPE userType, CK_UTF8CHAR_PTR pin, CK_ULONG pinLen,
+                CK_UTF8CHAR_PTR userName, CK_ULONG userNameLen);
+CK_RV SessionCancel(CK_SESSION_HANDLE h, CK_FLAGS flags);
+CK_RV MessageInit(CK_SESSION_HANDLE h, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key);
+CK_RV CryptMessage(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG parameterLen,
+                   CK_BYTE_PTR associatedData, CK_ULONG associatedDataLen, CK_BYTE_PTR in,
+                   CK_ULONG inLen, CK_BYTE_PTR out, CK_ULONG_PTR outLen);
+CK_RV CryptMessageBegin(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG parameterLen,
+                        CK_BYTE_PTR associatedData, CK_ULONG associatedDataLen);
+CK_RV CryptMessageNext(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG parameterLen,
+                       CK_BYTE_PTR in, CK_ULONG inLen, CK_BYTE_PTR out, CK_ULONG_PTR outLen,
+                       CK_FLAGS flags);
+CK_RV MessageFinal(CK_SESSION_HANDLE h);
+CK_RV SignMessage(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG parameterLen,
+                  CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR signature,
+                  CK_ULONG_PTR signatureLen);
+CK_RV MessageBegin(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG parameterLen);
+CK_RV VerifyMessage(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG parameterLen,
+                    CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR signature,
+                    CK_ULONG signatureLen);
 
 }  // namespace p11::calls

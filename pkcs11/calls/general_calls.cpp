@@ -8,7 +8,8 @@
 namespace p11::calls {
 namespace {
 
-constexpr CK_VERSION kCryptokiVersion = {2, 40};
+constexpr CK_VERSION kVersion240 = {2, 40};
+constexpr CK_VERSION kVersion30 = {3, 0};
 constexpr CK_VERSION kModuleVersion = {1, 0};
 constexpr CK_VERSION kNoVersion = {0, 0};
 
@@ -33,6 +34,19 @@ CK_RV listOut(std::span<const T> items, T* list, CK_ULONG_PTR count) {
   return CKR_OK;
 }
 
+// The version an application sees is that of the list it called through.
+CK_RV infoOf(CK_INFO_PTR info, CK_VERSION version) {
+  return withModule([&](Module&) -> CK_RV {
+    if (info == nullptr) return CKR_ARGUMENTS_BAD;
+    info->cryptokiVersion = version;
+    blankPadded(info->manufacturerID, kManufacturer);
+    info->flags = 0;
+    blankPadded(info->libraryDescription, std::string_view("TKP30 token module"));
+    info->libraryVersion = kModuleVersion;
+    return CKR_OK;
+  });
+}
+
 }  // namespace
 
 CK_RV Initialize(CK_VOID_PTR args) {
@@ -53,17 +67,8 @@ CK_RV Finalize(CK_VOID_PTR reserved) {
   }
 }
 
-CK_RV GetInfo(CK_INFO_PTR info) {
-  return withModule([&](Module&) -> CK_RV {
-    if (info == nullptr) return CKR_ARGUMENTS_BAD;
-    info->cryptokiVersion = kCryptokiVersion;
-    blankPadded(info->manufacturerID, kManufacturer);
-    info->flags = 0;
-    blankPadded(info->libraryDescription, std::string_view("TKP30 token module"));
-    info->libraryVersion = kModuleVersion;
-    return CKR_OK;
-  });
-}
+CK_RV GetInfo(CK_INFO_PTR info) { return infoOf(info, kVersion240); }
+CK_RV GetInfo30(CK_INFO_PTR info) { return infoOf(info, kVersion30); }
 
 CK_RV GetSlotList(CK_BBOOL onlyWithToken, CK_SLOT_ID_PTR list, CK_ULONG_PTR count) {
   return withModule([&](Module& module) -> CK_RV {
