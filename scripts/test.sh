@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite:
+#   0. OpenSC's p11test for the PKCS #11 client tests, once per version,
 #   1. the Release build (g++) that the demo uses too, and every CTest test,
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build (clang) and
 #      every CTest test again,
@@ -14,6 +15,10 @@ jobs="$(nproc)"
 "$root/scripts/deps.sh"
 
 step() { printf '\n==== %s ====\n' "$*"; }
+
+step "OpenSC's p11test (built once per version, cached outside the clone)"
+P11TEST="$("$root/scripts/p11test.sh")"
+export P11TEST
 
 step "normal build"
 "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=Release

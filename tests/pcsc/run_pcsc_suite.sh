@@ -32,7 +32,7 @@ MODULE=$BUILD/pkcs11/libtkp30-pkcs11.so
 CLIENTS_TEST=$(cd "$(dirname "$0")/.." && pwd)/pkcs11/clients_test.sh
 CLIENTS_DIR=$(cd "$(dirname "$0")/.." && pwd)/pkcs11/clients
 # The client scripts of tests/pkcs11/clients/ that run through pcscd too.
-readonly PCSC_CLIENTS=(openssl_engine)
+readonly PCSC_CLIENTS=(openssl_engine nss)
 
 for tool in pcscd opensc-tool timeout; do
   command -v "$tool" >/dev/null || die "$tool is not installed"
