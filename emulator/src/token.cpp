@@ -2,7 +2,9 @@
 // time under the token's lock.
 #include <mutex>
 #include <optional>
+#include <thread>
 
+#include "answer_delay.h"
 #include "card_codes.h"
 #include "tkp30emu/card.h"
 #include "tkp30emu/token.h"
@@ -32,14 +34,35 @@ Response failure() {
 class FileToken final : public Token {
  public:
   bool open(const std::string& path, std::string& error) {
+    answerDelay_ = answerDelayFromEnvironment();
     if (!store_.open(path, error)) return false;
     const StoreLock lock(store_);
     return reload(error);
   }
 
+  // The answer waits out the delay with the token's lock held: a real
+  // token answers one command at a time, so a command from another
+  // process (or thread) waits for this answer, and two programs' delays
+  // add up instead of overlapping.
   Response transmit(std::span<const std::uint8_t> apdu) override {
     std::lock_guard<std::mutex> g(mu_);
     const StoreLock lock(store_);
+    Response answer = run(apdu);
+    if (answerDelay_.count() > 0) std::this_thread::sleep_for(answerDelay_);
+    return answer;
+  }
+
+  void powerCycle() override {
+    std::lock_guard<std::mutex> g(mu_);
+    const StoreLock lock(store_);
+    store_.shared()->v = Volatile{};
+  }
+
+  std::chrono::microseconds answerDelay() const override { return answerDelay_; }
+
+ private:
+  // One command under the lock.
+  Response run(std::span<const std::uint8_t> apdu) {
     if (!fresh()) return failure();  // the image became unreadable
     Volatile v = store_.shared()->v;
     const std::optional<CardResult> res = runDurably(v, apdu);
@@ -52,13 +75,6 @@ class FileToken final : public Token {
     return res->response;
   }
 
-  void powerCycle() override {
-    std::lock_guard<std::mutex> g(mu_);
-    const StoreLock lock(store_);
-    store_.shared()->v = Volatile{};
-  }
-
- private:
   bool reload(std::string& error) {
     Persistent p;
     if (!store_.load(p, error)) {
@@ -113,6 +129,7 @@ class FileToken final : public Token {
   bool cacheValid_ = false;
   std::uint64_t epocstore_ = 0;
   std::uint64_t generation_ = 0;
+  std::chrono::microseconds answerDelay_{0};
 };
 
 }  // namespace

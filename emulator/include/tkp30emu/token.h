@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,6 +43,11 @@ class Token {
 
   // Power-down and power-up: clears the volatile state.
   virtual void powerCycle() = 0;
+
+  // How long each answer waits, as TKP30_EMU_DELAY_US asked when the token
+  // opened (zero when unset or not a whole number of microseconds from 0
+  // to 1000000). A testing aid that imitates a real token's pace.
+  virtual std::chrono::microseconds answerDelay() const = 0;
 };
 
 // Opens the token kept in `imagePath`. Returns nullptr and sets `error`
