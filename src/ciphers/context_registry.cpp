@@ -23,13 +23,6 @@ namespace dal::ciphers {
 
 constinit std::array<SlotRun, kMaxRuns> slotRuns{};
 
-ContextState* laterSlotState(std::uintptr_t at) {
-  for (std::size_t n = 1; n < kMaxRuns; ++n) {
-    if (ContextState* state = slotRuns[n].stateAt(at)) return state;
-  }
-  return nullptr;
-}
-
 namespace {
 
 // Slots start on cache lines, so that two threads' contexts never share

@@ -35,35 +35,33 @@ inline constexpr std::size_t kFirstRunSlots = 64;
 inline constexpr std::size_t kMaxRuns = 24;
 
 // A run is published by storing `bytes` last (release): whoever sees its
-// size sees the rest. It stays until the registry goes.
+// size sees the rest. Runs are published in order and stay until the
+// registry goes.
 struct SlotRun {
   std::atomic<std::uintptr_t> first{0};
   std::atomic<std::uintptr_t> bytes{0};
   std::atomic<ContextState*> states{nullptr};
-
-  // The state of the slot that starts at `at`; nullptr when none of this
-  // run's slots starts there. Below the run the offset wraps to a value
-  // past its end.
-  ContextState* stateAt(std::uintptr_t at) const {
-    const std::uintptr_t size = bytes.load(std::memory_order_acquire);
-    const std::uintptr_t offset = at - first.load(std::memory_order_relaxed);
-    if (offset >= size || offset % kSlotBytes != 0) return nullptr;
-    return states.load(std::memory_order_relaxed) + offset / kSlotBytes;
-  }
 };
 
 // Defined by the registry, constant-initialised.
 extern std::array<SlotRun, kMaxRuns> slotRuns;
 
-// The state of the slot that starts at `at` in the runs after the first.
-ContextState* laterSlotState(std::uintptr_t at);
-
 // The state of the slot `ctx` names; nullptr when it names none. Reads
-// nothing at `ctx`.
+// nothing at `ctx`. A loop rather than a call for the later runs, so that
+// a call's arguments need not be saved around it.
 inline ContextState* slotState(const void* ctx) {
   const auto at = reinterpret_cast<std::uintptr_t>(ctx);
-  if (ContextState* state = slotRuns[0].stateAt(at)) return state;
-  return laterSlotState(at);
+  for (const SlotRun& run : slotRuns) {
+    const std::uintptr_t size = run.bytes.load(std::memory_order_acquire);
+    if (size == 0) return nullptr;  // no run after this one either
+    // Below the run the offset wraps to a value past its end.
+    const std::uintptr_t offset = at - run.first.load(std::memory_order_relaxed);
+    if (offset < size)
+      return offset % kSlotBytes == 0
+                 ? run.states.load(std::memory_order_relaxed) + offset / kSlotBytes
+                 : nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace dal::ciphers

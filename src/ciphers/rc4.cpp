@@ -49,8 +49,10 @@ NORV_DAL_API int32_t NORV_DAL_Rc4Update(Rc4Ctx* pCtx, const uint8_t* inData, uin
       return NORV_DAL_ERR_PARAM;
     const dal::ciphers::ContextUse use(pCtx, dal::ciphers::Family::Rc4);
     if (use.status() != NORV_DAL_OK) return use.status();
-    if (inDataLen > 0) RC4(&pCtx->key, inDataLen, inData, outData);
+    // The count first: then only the claim stays live across the cipher,
+    // which spares a 16-byte message most of the registers saved around it.
     *outDataLen = inDataLen;
+    if (inDataLen > 0) RC4(&pCtx->key, inDataLen, inData, outData);
     return NORV_DAL_OK;
   });
 }
