@@ -51,36 +51,36 @@ NORV_DAL_API int32_t NORV_DAL_DesAcquireContext(const uint8_t* key, int32_t keyL
 
 NORV_DAL_API int32_t NORV_DAL_DesEncUpdate(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                            uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kDesCipherMap, &dal::BlockEngine::encUpdate);
+  return dal::ciphers::streamCall<dal::DesBlock, &dal::BlockEngine::encUpdate>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kDesCipherMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesEncFinal(DesCtx* pCtx, uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::finalCall<dal::DesBlock>(pCtx, outData, outDataLen, dal::kDesCipherMap,
-                                                &dal::BlockEngine::encFinal);
+  return dal::ciphers::finalCall<dal::DesBlock, &dal::BlockEngine::encFinal>(
+      pCtx, outData, outDataLen, dal::kDesCipherMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesEncrypt(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                          uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kDesCipherMap, &dal::BlockEngine::encrypt);
+  return dal::ciphers::streamCall<dal::DesBlock, &dal::BlockEngine::encrypt>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kDesCipherMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesDecUpdate(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                            uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kDesCipherMap, &dal::BlockEngine::decUpdate);
+  return dal::ciphers::streamCall<dal::DesBlock, &dal::BlockEngine::decUpdate>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kDesCipherMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesDecFinal(DesCtx* pCtx, uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::finalCall<dal::DesBlock>(pCtx, outData, outDataLen, dal::kDesDecFinalMap,
-                                                &dal::BlockEngine::decFinal);
+  return dal::ciphers::finalCall<dal::DesBlock, &dal::BlockEngine::decFinal>(
+      pCtx, outData, outDataLen, dal::kDesDecFinalMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesDecrypt(DesCtx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                          uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::DesBlock>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kDesStrictMap, &dal::BlockEngine::decrypt);
+  return dal::ciphers::streamCall<dal::DesBlock, &dal::BlockEngine::decrypt>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kDesStrictMap);
 }
 
 NORV_DAL_API int32_t NORV_DAL_DesMacUpdate(DesCtx* pCtx, const uint8_t* inData,

@@ -45,36 +45,36 @@ NORV_DAL_API int32_t NORV_DAL_Rc2AcquireContext(const uint8_t* key, int32_t keyL
 
 NORV_DAL_API int32_t NORV_DAL_Rc2EncUpdate(Rc2Ctx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                            uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::Rc2Block>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kRc2Map, &dal::BlockEngine::encUpdate);
+  return dal::ciphers::streamCall<dal::Rc2Block, &dal::BlockEngine::encUpdate>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kRc2Map);
 }
 
 NORV_DAL_API int32_t NORV_DAL_Rc2EncFinal(Rc2Ctx* pCtx, uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::finalCall<dal::Rc2Block>(pCtx, outData, outDataLen, dal::kRc2Map,
-                                                &dal::BlockEngine::encFinal);
+  return dal::ciphers::finalCall<dal::Rc2Block, &dal::BlockEngine::encFinal>(
+      pCtx, outData, outDataLen, dal::kRc2Map);
 }
 
 NORV_DAL_API int32_t NORV_DAL_Rc2Encrypt(Rc2Ctx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                          uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::Rc2Block>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kRc2Map, &dal::BlockEngine::encrypt);
+  return dal::ciphers::streamCall<dal::Rc2Block, &dal::BlockEngine::encrypt>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kRc2Map);
 }
 
 NORV_DAL_API int32_t NORV_DAL_Rc2DecUpdate(Rc2Ctx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                            uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::Rc2Block>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kRc2Map, &dal::BlockEngine::decUpdate);
+  return dal::ciphers::streamCall<dal::Rc2Block, &dal::BlockEngine::decUpdate>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kRc2Map);
 }
 
 NORV_DAL_API int32_t NORV_DAL_Rc2DecFinal(Rc2Ctx* pCtx, uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::finalCall<dal::Rc2Block>(pCtx, outData, outDataLen, dal::kRc2Map,
-                                                &dal::BlockEngine::decFinal);
+  return dal::ciphers::finalCall<dal::Rc2Block, &dal::BlockEngine::decFinal>(
+      pCtx, outData, outDataLen, dal::kRc2Map);
 }
 
 NORV_DAL_API int32_t NORV_DAL_Rc2Decrypt(Rc2Ctx* pCtx, const uint8_t* inData, uint32_t inDataLen,
                                          uint8_t* outData, uint32_t* outDataLen) {
-  return dal::ciphers::streamCall<dal::Rc2Block>(pCtx, inData, inDataLen, outData, outDataLen,
-                                                 dal::kRc2Map, &dal::BlockEngine::decrypt);
+  return dal::ciphers::streamCall<dal::Rc2Block, &dal::BlockEngine::decrypt>(
+      pCtx, inData, inDataLen, outData, outDataLen, dal::kRc2Map);
 }
 
 NORV_DAL_API int32_t NORV_DAL_Rc2MacUpdate(Rc2Ctx* pCtx, const uint8_t* inData,
