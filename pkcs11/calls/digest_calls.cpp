@@ -66,7 +66,7 @@ CK_RV DigestUpdate(CK_SESSION_HANDLE h, CK_BYTE_PTR data, CK_ULONG dataLen) {
 CK_RV DigestKey(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE key) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
     if (!session.digest) return CKR_OPERATION_NOT_INITIALIZED;
-    if (module.objects.find(key, module.login.user()) == nullptr) return CKR_KEY_HANDLE_INVALID;
+    if (module.lookUp(key, false) == nullptr) return CKR_KEY_HANDLE_INVALID;
     return CKR_KEY_INDIGESTIBLE;
   });
 }

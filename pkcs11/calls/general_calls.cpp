@@ -100,17 +100,18 @@ CK_RV GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
     TokenLock lock(module.tokenMutex());
     if (NORV_DAL_Initialize() != NORV_DAL_OK) return CKR_TOKEN_NOT_PRESENT;
     TokenRecord record;
-    if (const CK_RV rv = module.readRecord(lock, record); rv != CKR_OK) return rv;
-    const CK_RV writable = module.objects.checkWritable(lock);
-    if (writable != CKR_OK && writable != CKR_TOKEN_WRITE_PROTECTED) return writable;
+    bool found = false;
+    bool readOnly = false;
+    if (const CK_RV rv = module.readRecord(lock, record, &found); rv != CKR_OK) return rv;
+    if (const CK_RV rv = module.objects.writeProtected(lock, readOnly); rv != CKR_OK) return rv;
     blankPadded(info->label, record.label);
     blankPadded(info->manufacturerID, kManufacturer);
     blankPadded(info->model, std::string_view("TKP30"));
     blankPadded(info->serialNumber, record.serial);
     info->flags = CKF_RNG | CKF_LOGIN_REQUIRED | module.login.pinFlags() |
-                  (formatted(lock) ? CKF_TOKEN_INITIALIZED : 0) |
+                  (found || formatted(lock) ? CKF_TOKEN_INITIALIZED : 0) |
                   (record.userPinSet ? CKF_USER_PIN_INITIALIZED : 0) |
-                  (writable == CKR_TOKEN_WRITE_PROTECTED ? CKF_WRITE_PROTECTED : 0);
+                  (readOnly ? CKF_WRITE_PROTECTED : 0);
     info->ulMaxSessionCount = CK_EFFECTIVELY_INFINITE;
     info->ulSessionCount = module.sessions.count();
     info->ulMaxRwSessionCount = CK_EFFECTIVELY_INFINITE;

@@ -21,8 +21,7 @@ CK_RV generateOnToken(Module& module, const KeyPairRequest& request, int& slot) 
   if (const CK_RV rv = module.objects.checkWritable(lock); rv != CKR_OK) return rv;
   if (const std::int32_t rv = generateKeyPair(lock, slot); rv != NORV_DAL_OK)
     return keyPairFailure(rv, slot);
-  if (const CK_RV rv = module.objects.readKeySlots(lock); rv != CKR_OK) return rv;
-  const SlotKey* key = module.objects.slotKey(slot);
+  const SlotKey* key = module.objects.slotKey(lock, slot);
   if (key == nullptr) return CKR_DEVICE_ERROR;
   return module.objects.recordKeyPair(lock, module.login,
                                       keyEntryFor(request, slot, key->modulus, true));

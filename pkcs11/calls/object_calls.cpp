@@ -55,8 +55,7 @@ CK_RV importPrivateKey(Module& module, Session& session, const Template& tmpl,
   int slot = common::kKeyPairSlots;
   if (const std::int32_t rv = importKeyPair(lock, key, slot); rv != NORV_DAL_OK)
     return keyPairFailure(rv, slot);
-  if (const CK_RV rv = module.objects.readKeySlots(lock); rv != CKR_OK) return rv;
-  const SlotKey* stored = module.objects.slotKey(slot);
+  const SlotKey* stored = module.objects.slotKey(lock, slot);
   if (stored == nullptr || stored->modulus != key.modulus) return CKR_DEVICE_ERROR;
   if (const CK_RV rv = module.objects.recordKeyPair(
           lock, module.login, keyEntryFor(request, slot, stored->modulus, false));
@@ -64,6 +63,24 @@ CK_RV importPrivateKey(Module& module, Session& session, const Template& tmpl,
     return rv;
   handle = privateKeyHandle(slot);
   return CKR_OK;
+}
+
+// The object as the application may see it, with what the token holds of
+// it read; null when there is no such object, rv saying why.
+const Object* readyObject(Module& module, CK_OBJECT_HANDLE handle, CK_RV& rv) {
+  rv = CKR_OBJECT_HANDLE_INVALID;
+  const Object* object = module.lookUp(handle, false);
+  if (object == nullptr) return nullptr;
+  rv = CKR_OK;
+  if (object->complete) return object;
+  {
+    TokenLock lock(module.tokenMutex());
+    rv = module.objects.materialize(lock, module.login, handle);
+  }
+  if (rv != CKR_OK) return nullptr;
+  object = module.objects.find(handle, module.login.user());
+  if (object == nullptr) rv = CKR_OBJECT_HANDLE_INVALID;  // it did not read as an object
+  return object;
 }
 
 std::span<const CK_ATTRIBUTE_TYPE> secretsOf(const Object& object) {
@@ -97,8 +114,9 @@ CK_RV CopyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR 
                  CK_ULONG count, CK_OBJECT_HANDLE_PTR newObject) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
     if (newObject == nullptr) return CKR_ARGUMENTS_BAD;
-    const Object* source = module.objects.find(object, module.login.user());
-    if (source == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    CK_RV found = CKR_OK;
+    const Object* source = readyObject(module, object, found);
+    if (source == nullptr) return found;
     if (!source->attributes.boolOr(CKA_COPYABLE, false)) return CKR_ACTION_PROHIBITED;
     NewObject copy;
     if (const CK_RV rv = copyFrom(Template(tmpl, count), source->attributes, copy); rv != CKR_OK)
@@ -109,8 +127,9 @@ CK_RV CopyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR 
 
 CK_RV DestroyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
-    const Object* object = module.objects.find(handle, module.login.user());
-    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    CK_RV found = CKR_OK;
+    const Object* object = readyObject(module, handle, found);
+    if (object == nullptr) return found;
     if (!object->attributes.boolOr(CKA_DESTROYABLE, true)) return CKR_ACTION_PROHIBITED;
     if (object->kind == ObjectKind::Session) {
       module.objects.eraseSessionObject(handle);
@@ -125,8 +144,9 @@ CK_RV DestroyObject(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle) {
 CK_RV GetObjectSize(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ULONG_PTR size) {
   return withSession(h, [&](Module& module, Session&) -> CK_RV {
     if (size == nullptr) return CKR_ARGUMENTS_BAD;
-    const Object* object = module.objects.find(handle, module.login.user());
-    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    CK_RV found = CKR_OK;
+    const Object* object = readyObject(module, handle, found);
+    if (object == nullptr) return found;
     *size = 0;
     for (const auto& [type, value] : object->attributes.all()) *size += value.size();
     return CKR_OK;
@@ -137,8 +157,9 @@ CK_RV GetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBU
                         CK_ULONG count) {
   return withSession(h, [&](Module& module, Session&) -> CK_RV {
     if ((tmpl == nullptr && count != 0) || count > kMaxTemplateEntries) return CKR_ARGUMENTS_BAD;
-    const Object* object = module.objects.find(handle, module.login.user());
-    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    CK_RV found = CKR_OK;
+    const Object* object = readyObject(module, handle, found);
+    if (object == nullptr) return found;
     return object->attributes.copyOut(std::span(tmpl, count), secretsOf(*object));
   });
 }
@@ -146,8 +167,9 @@ CK_RV GetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBU
 CK_RV SetAttributeValue(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ATTRIBUTE_PTR tmpl,
                         CK_ULONG count) {
   return withSession(h, [&](Module& module, Session& session) -> CK_RV {
-    const Object* object = module.objects.find(handle, module.login.user());
-    if (object == nullptr) return CKR_OBJECT_HANDLE_INVALID;
+    CK_RV found = CKR_OK;
+    const Object* object = readyObject(module, handle, found);
+    if (object == nullptr) return found;
     if (!object->attributes.boolOr(CKA_MODIFIABLE, true)) return CKR_ACTION_PROHIBITED;
     std::optional<Bytes> label;
     std::optional<Bytes> id;
@@ -171,9 +193,12 @@ CK_RV FindObjectsInit(CK_SESSION_HANDLE h, CK_ATTRIBUTE_PTR tmpl, CK_ULONG count
     const Template t(tmpl, count);
     if (const CK_RV rv = t.checkValues(); rv != CKR_OK) return rv;
     {
+      // Listing every object needs only the directory and the key slots;
+      // a template may need what the token holds of some.
       TokenLock lock(module.tokenMutex());
-      if (const CK_RV rv = module.objects.refresh(lock, module.login, false); rv != CKR_OK)
-        return rv;
+      CK_RV rv = module.objects.refresh(lock);
+      if (rv == CKR_OK) rv = module.objects.materializeFor(lock, module.login, t.all());
+      if (rv != CKR_OK) return rv;
     }
     FindOperation find;
     for (const Object* object : module.objects.visible(module.login.user()))

@@ -61,9 +61,9 @@ CK_RV formatToken(Module& module, const TokenLock& lock, ByteView soPin, const C
 }
 
 CK_RV userPinSet(Module& module, const TokenLock& lock) {
-  TokenRecord record;
-  if (const CK_RV rv = module.readRecord(lock, record); rv != CKR_OK) return rv;
-  return record.userPinSet ? CKR_OK : CKR_USER_PIN_NOT_INITIALIZED;
+  bool set = false;
+  if (const CK_RV rv = module.userPinSet(lock, set); rv != CKR_OK) return rv;
+  return set ? CKR_OK : CKR_USER_PIN_NOT_INITIALIZED;
 }
 
 }  // namespace
@@ -157,10 +157,8 @@ CK_RV Login(CK_SESSION_HANDLE h, CK_USER_TYPE userType, CK_UTF8CHAR_PTR pin, CK_
     TokenLock lock(module.tokenMutex());
     if (who == Role::User)
       if (const CK_RV rv = userPinSet(module, lock); rv != CKR_OK) return rv;
-    if (const CK_RV rv = module.login.logIn(lock, who, pinOf(pin, pinLen)); rv != CKR_OK) return rv;
-    // Private objects become readable; one that cannot be read is not shown.
-    if (who == Role::User) module.objects.refresh(lock, module.login, false);
-    return CKR_OK;
+    // Private objects are listed, and read when first needed.
+    return module.login.logIn(lock, who, pinOf(pin, pinLen));
   });
 }
 

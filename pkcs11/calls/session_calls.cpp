@@ -37,10 +37,7 @@ CK_RV OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR, CK_NOTIFY,
       return CKR_SESSION_READ_WRITE_SO_EXISTS;
     TokenLock lock(module.tokenMutex());
     if (NORV_DAL_Initialize() != NORV_DAL_OK) return CKR_TOKEN_NOT_PRESENT;
-    // An application starting to use the token sees it as it is now.
-    if (module.sessions.count() == 0)
-      if (const CK_RV rv = module.objects.refresh(lock, module.login, true); rv != CKR_OK)
-        return rv;
+    // The objects are read when the application first looks for them.
     *h = module.sessions.open(flags).handle;
     return CKR_OK;
   });

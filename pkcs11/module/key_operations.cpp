@@ -23,6 +23,20 @@ bool needsPrivateKey(Purpose purpose) {
   return purpose == Purpose::Sign || purpose == Purpose::Decrypt;
 }
 
+// The key the operation needs of its slot, read from the token the first
+// time. Signing a padded block needs only the slot on the token.
+CK_RV takeKey(Module& module, Purpose purpose, KeyOperation& op) {
+  if (purpose == Purpose::Sign && op.mechanism.padding.padding != Padding::Raw) return CKR_OK;
+  TokenLock lock(module.tokenMutex());
+  const SlotKey* slotKey = module.objects.slotKey(lock, op.slot);
+  if (slotKey == nullptr) return CKR_KEY_HANDLE_INVALID;
+  op.modulus = slotKey->modulus;
+  if (needsPrivateKey(purpose)) return CKR_OK;
+  if (!slotKey->key || EVP_PKEY_up_ref(slotKey->key.get()) != 1) return CKR_FUNCTION_FAILED;
+  op.publicKey.reset(slotKey->key.get());
+  return CKR_OK;
+}
+
 }  // namespace
 
 CK_RV startKeyOperation(Module& module, Purpose purpose, const CK_MECHANISM* mechanism,
@@ -33,7 +47,7 @@ CK_RV startKeyOperation(Module& module, Purpose purpose, const CK_MECHANISM* mec
     return rv;
   // Looked up among private objects too, so that a key the application may
   // not use yet says why.
-  const Object* object = module.objects.find(key, true);
+  const Object* object = module.lookUp(key, true);
   if (object == nullptr ||
       (object->kind != ObjectKind::PrivateKey && object->kind != ObjectKind::PublicKey))
     return CKR_KEY_HANDLE_INVALID;
@@ -42,15 +56,9 @@ CK_RV startKeyOperation(Module& module, Purpose purpose, const CK_MECHANISM* mec
       needsPrivateKey(purpose) ? ObjectKind::PrivateKey : ObjectKind::PublicKey;
   if (object->kind != wanted || !object->attributes.boolOr(usageAttribute(purpose), false))
     return CKR_KEY_FUNCTION_NOT_PERMITTED;
-  const SlotKey* slotKey = module.objects.slotKey(object->slot);
-  if (slotKey == nullptr) return CKR_KEY_HANDLE_INVALID;
   op->key = key;
   op->slot = object->slot;
-  op->modulus = slotKey->modulus;
-  if (!needsPrivateKey(purpose)) {
-    if (!slotKey->key || EVP_PKEY_up_ref(slotKey->key.get()) != 1) return CKR_FUNCTION_FAILED;
-    op->publicKey.reset(slotKey->key.get());
-  }
+  if (const CK_RV rv = takeKey(module, purpose, *op); rv != CKR_OK) return rv;
   if (op->mechanism.hashesData != nullptr) {
     op->digest = std::make_unique<Digest>(*op->mechanism.hashesData);
     if (!op->digest->ok()) return CKR_FUNCTION_FAILED;

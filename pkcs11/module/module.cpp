@@ -67,24 +67,65 @@ CK_RV finalizeModule(CK_VOID_PTR reserved) {
   return CKR_OK;
 }
 
-CK_RV Module::readRecord(const TokenLock& lock, TokenRecord& record) {
-  if (const CK_RV rv = loadTwin(lock, kTokenRecordFile, recordState_); rv != CKR_OK) return rv;
-  const auto decoded =
-      recordState_.newest >= 0 ? decodeTokenRecord(recordState_.payload) : std::nullopt;
+// Within one formatting the label and serial never change and the user
+// PIN, once set, stays set; and the module writes the first copy last. So
+// a first copy that says the PIN is set is the record, and the second copy
+// need not be read.
+CK_RV Module::readRecord(const TokenLock& lock, TokenRecord& record, bool* found) {
+  CK_RV rv = CKR_OK;
+  std::optional<TokenRecord> decoded;
+  if (const auto first = firstCopyRecord(lock, kTokenRecordFile, rv))
+    decoded = decodeTokenRecord(*first);
+  if (rv != CKR_OK) return rv;
+  if (!decoded || !decoded->userPinSet) {
+    if (const CK_RV loaded = loadTwin(lock, kTokenRecordFile, recordState_); loaded != CKR_OK)
+      return loaded;
+    decoded = recordState_.newest >= 0 ? decodeTokenRecord(recordState_.payload) : std::nullopt;
+  }
+  if (found != nullptr) *found = decoded.has_value();
   record = decoded.value_or(defaultTokenRecord());
+  pinSetSeen_ = decoded && decoded->userPinSet;
   return CKR_OK;
 }
 
+CK_RV Module::userPinSet(const TokenLock& lock, bool& set) {
+  if (!pinSetSeen_) {
+    TokenRecord record;
+    if (const CK_RV rv = readRecord(lock, record); rv != CKR_OK) return rv;
+    // A token without the module's record is taken to have its PIN set.
+    set = record.userPinSet;
+    return CKR_OK;
+  }
+  set = true;
+  return CKR_OK;
+}
+
+// The copy to replace is the one the token holds now. The first copy is
+// written last, so that it alone tells the newest record (readRecord).
 CK_RV Module::writeRecord(const TokenLock& lock, const TokenRecord& record) {
-  // The copy to replace is the one the token holds now.
   if (const CK_RV rv = loadTwin(lock, kTokenRecordFile, recordState_); rv != CKR_OK) return rv;
-  return storeTwin(lock, kTokenRecordFile, recordState_, encodeTokenRecord(record));
+  const Bytes payload = encodeTokenRecord(record);
+  CK_RV rv = storeTwin(lock, kTokenRecordFile, recordState_, payload);
+  if (rv == CKR_OK && recordState_.newest == 1)
+    rv = storeTwin(lock, kTokenRecordFile, recordState_, payload);
+  pinSetSeen_ = rv == CKR_OK && record.userPinSet;
+  return rv;
 }
 
 void Module::forgetToken() {
   recordState_ = TwinState{};
+  pinSetSeen_ = false;
   objects.forgetAll();
   login.forget();
+}
+
+const Object* Module::lookUp(CK_OBJECT_HANDLE handle, bool anyone) {
+  const bool privateToo = anyone || login.user();
+  if (const Object* object = objects.find(handle, privateToo)) return object;
+  if (handle == CK_INVALID_HANDLE || objects.find(handle, true) != nullptr) return nullptr;
+  TokenLock lock(tokenMutex_);
+  if (objects.refresh(lock) != CKR_OK) return nullptr;
+  return objects.find(handle, privateToo);
 }
 
 void Module::endLogin(const TokenLock& lock) {

@@ -24,18 +24,29 @@ class Module {
   Sessions sessions;
   ObjectStore objects;
 
-  // The token record (label, serial, user PIN set), read afresh.
-  CK_RV readRecord(const TokenLock& lock, TokenRecord& record);
+  // The token record (label, serial, user PIN set), read afresh. `found`:
+  // the token holds one (and so is formatted); else the defaults.
+  CK_RV readRecord(const TokenLock& lock, TokenRecord& record, bool* found = nullptr);
   CK_RV writeRecord(const TokenLock& lock, const TokenRecord& record);
+  // Whether the user PIN is set, as last read: once set it stays so until
+  // the token is formatted, so only "not set" is read again.
+  CK_RV userPinSet(const TokenLock& lock, bool& set);
   // After formatting: nothing read before holds.
   void forgetToken();
 
   // Logs out and forgets private objects (C_Logout, last session closed).
   void endLogin(const TokenLock& lock);
 
+  // The object of a handle. A handle of a token object the module has not
+  // listed yet (an application keeps handles across C_Initialize, or has
+  // not searched yet) makes it read the object set first. `anyone`: private
+  // objects too, whoever is logged in.
+  const Object* lookUp(CK_OBJECT_HANDLE handle, bool anyone);
+
  private:
   NORV_DAL_MUTEX* tokenMutex_;
   TwinState recordState_;
+  bool pinSetSeen_ = false;
 };
 
 CK_RV initializeModule(CK_VOID_PTR args);

@@ -36,8 +36,10 @@ Bytes allowedMechanisms() {
   return list;
 }
 
+// Without the modulus (not read from the token yet) the attributes that
+// come from it are left out.
 void commonKeyAttributes(Attributes& a, const KeyEntry& entry, const KeyHalf& half,
-                         const Modulus& modulus, ByteView spki) {
+                         const Modulus* modulus, ByteView spki) {
   a.setBool(CKA_TOKEN, true);
   a.setBool(CKA_PRIVATE, half.isPrivate);
   a.setBool(CKA_MODIFIABLE, !half.readOnly);
@@ -53,10 +55,11 @@ void commonKeyAttributes(Attributes& a, const KeyEntry& entry, const KeyHalf& ha
              entry.generated ? CKM_RSA_PKCS_KEY_PAIR_GEN : CK_UNAVAILABLE_INFORMATION);
   a.set(CKA_ALLOWED_MECHANISMS, allowedMechanisms());
   a.set(CKA_SUBJECT, {});
-  a.set(CKA_MODULUS, Bytes(modulus.begin(), modulus.end()));
   a.setUlong(CKA_MODULUS_BITS, common::kModulusBits);
   a.set(CKA_PUBLIC_EXPONENT,
         Bytes(common::kPublicExponentBytes.begin(), common::kPublicExponentBytes.end()));
+  if (modulus == nullptr) return;
+  a.set(CKA_MODULUS, Bytes(modulus->begin(), modulus->end()));
   a.set(CKA_PUBLIC_KEY_INFO, Bytes(spki.begin(), spki.end()));
 }
 
@@ -94,7 +97,7 @@ KeyEntry defaultKeyEntry(int slot, const Modulus& modulus) {
   return entry;
 }
 
-Attributes publicKeyAttributes(const KeyEntry& entry, const Modulus& modulus, ByteView spki) {
+Attributes publicKeyAttributes(const KeyEntry& entry, const Modulus* modulus, ByteView spki) {
   Attributes a;
   a.setUlong(CKA_CLASS, CKO_PUBLIC_KEY);
   commonKeyAttributes(a, entry, entry.publicHalf, modulus, spki);
@@ -103,7 +106,7 @@ Attributes publicKeyAttributes(const KeyEntry& entry, const Modulus& modulus, By
   return a;
 }
 
-Attributes privateKeyAttributes(const KeyEntry& entry, const Modulus& modulus, ByteView spki) {
+Attributes privateKeyAttributes(const KeyEntry& entry, const Modulus* modulus, ByteView spki) {
   Attributes a;
   a.setUlong(CKA_CLASS, CKO_PRIVATE_KEY);
   commonKeyAttributes(a, entry, entry.privateHalf, modulus, spki);

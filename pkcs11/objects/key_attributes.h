@@ -25,7 +25,9 @@ Bytes sha1Of(ByteView data);
 // modulus, no label, the usual usage.
 KeyEntry defaultKeyEntry(int slot, const Modulus& modulus);
 
-Attributes publicKeyAttributes(const KeyEntry& entry, const Modulus& modulus, ByteView spki);
-Attributes privateKeyAttributes(const KeyEntry& entry, const Modulus& modulus, ByteView spki);
+// A null modulus (not read from the token yet) leaves out CKA_MODULUS and
+// CKA_PUBLIC_KEY_INFO.
+Attributes publicKeyAttributes(const KeyEntry& entry, const Modulus* modulus, ByteView spki);
+Attributes privateKeyAttributes(const KeyEntry& entry, const Modulus* modulus, ByteView spki);
 
 }  // namespace p11

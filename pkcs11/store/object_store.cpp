@@ -1,170 +1,15 @@
 #include "store/object_store.h"
 
-#include <algorithm>
-
-#include "common/module_range.h"
-#include "common/rsa_public_key.h"
-#include "common/token_shape.h"
-#include "objects/key_attributes.h"
-#include "records/object_codec.h"
-#include "store/file_reclaim.h"
-#include "token/dal_results.h"
-#include "token/token_keys.h"
-
 namespace p11 {
 namespace {
 
 constexpr CK_OBJECT_HANDLE kFileObjectBase = 0x10000;
 
-CK_OBJECT_HANDLE fileObjectHandle(std::uint32_t number) { return kFileObjectBase + number; }
-
-std::int32_t roundUp(std::size_t size) {
-  const auto step = static_cast<std::size_t>(kObjectFileStep);
-  return static_cast<std::int32_t>((size + step - 1) / step * step);
-}
-
-KeyHalf& halfOf(KeyEntry& entry, ObjectKind kind) {
-  return kind == ObjectKind::PublicKey ? entry.publicHalf : entry.privateHalf;
-}
-
 }  // namespace
 
 CK_OBJECT_HANDLE publicKeyHandle(int slot) { return 1 + 2 * static_cast<CK_OBJECT_HANDLE>(slot); }
 CK_OBJECT_HANDLE privateKeyHandle(int slot) { return 2 + 2 * static_cast<CK_OBJECT_HANDLE>(slot); }
-
-// --- reading -------------------------------------------------------------
-
-CK_RV ObjectStore::refresh(const TokenLock& lock, Login& login, bool everySlot) {
-  CK_RV rv = readDirectory(lock);
-  if (rv == CKR_OK) rv = readSlots(lock, everySlot);
-  if (rv == CKR_OK) rv = readObjectFiles(lock, login);
-  rebuild();
-  return rv;
-}
-
-CK_RV ObjectStore::readDirectory(const TokenLock& lock) {
-  const Bytes before = directoryState_.payload;
-  const int newestBefore = directoryState_.newest;
-  if (const CK_RV rv = loadTwin(lock, kDirectoryFile, directoryState_); rv != CKR_OK) return rv;
-  if (directoryState_.newest == newestBefore && directoryState_.payload == before &&
-      newestBefore >= 0)
-    return CKR_OK;
-  directoryDamaged_ = directoryState_.unreadable;
-  directory_ = Directory{};
-  if (directoryState_.newest < 0) return CKR_OK;
-  if (auto decoded = decodeDirectory(directoryState_.payload))
-    directory_ = std::move(*decoded);
-  else
-    directoryDamaged_ = true;  // shown as empty, never written over
-  return CKR_OK;
-}
-
-CK_RV ObjectStore::readSlots(const TokenLock& lock, bool everySlot) {
-  for (int slot = 0; slot < common::kKeyPairSlots; ++slot) {
-    auto& known = slots_[static_cast<std::size_t>(slot)];
-    if (known && known->key && !everySlot) continue;
-    Modulus modulus{};
-    const std::int32_t rv = readModulus(lock, slot, modulus);
-    if (rv == NORV_DAL_ERR_OPEN_DEVICE) return CKR_DEVICE_REMOVED;
-    if (rv != NORV_DAL_OK) {
-      known.reset();
-      continue;
-    }
-    if (known && known->key && known->modulus == modulus) continue;
-    // A key libcrypto cannot build is still listed and still signs on the
-    // token; what needs it in software fails, and the next refresh tries
-    // again.
-    SlotKey key;
-    key.modulus = modulus;
-    key.key = common::rsaPublicKey(modulus);
-    if (key.key) key.spki = common::subjectPublicKeyInfo(key.key.get());
-    known = std::move(key);
-  }
-  return CKR_OK;
-}
-
-CK_RV ObjectStore::readObjectFiles(const TokenLock& lock, Login& login) {
-  std::map<std::uint32_t, CachedFile> next;
-  for (const FileEntry& f : directory_.files) {
-    if (f.object == 0 || f.unusable || (f.isPrivate && !login.user())) continue;
-    if (const auto it = files_.find(f.object);
-        it != files_.end() && it->second.index == f.index && it->second.length == f.length) {
-      next[f.object] = std::move(it->second);
-      continue;
-    }
-    Bytes content(f.length);
-    const auto read = [&] { return readTokenFile(lock, f.index, 0, content); };
-    const CK_RV rv = f.isPrivate ? login.asUser(lock, CKR_DEVICE_ERROR, read)
-                                 : (read() == NORV_DAL_OK ? CKR_OK : CKR_DEVICE_ERROR);
-    if (rv == CKR_DEVICE_REMOVED) return rv;
-    if (rv != CKR_OK) continue;  // an object that cannot be read is not shown
-    if (auto attributes = decodeObject(f.object, content))
-      next[f.object] = CachedFile{f.index, f.length, std::move(*attributes)};
-  }
-  files_ = std::move(next);
-  return CKR_OK;
-}
-
-KeyEntry ObjectStore::keyEntry(int slot) const {
-  const SlotKey& key = *slots_[static_cast<std::size_t>(slot)];
-  const KeyEntry* known = directory_.key(slot);
-  if (known != nullptr && known->fingerprint == fingerprintOf(key.modulus)) return *known;
-  return defaultKeyEntry(slot, key.modulus);
-}
-
-void ObjectStore::rebuild() {
-  tokenObjects_.clear();
-  for (int slot = 0; slot < common::kKeyPairSlots; ++slot) {
-    const auto& key = slots_[static_cast<std::size_t>(slot)];
-    if (!key) continue;
-    const KeyEntry entry = keyEntry(slot);
-    if (!entry.publicHalf.hidden) {
-      Object o{publicKeyHandle(slot),
-               ObjectKind::PublicKey,
-               slot,
-               0,
-               0,
-               entry.publicHalf.isPrivate,
-               publicKeyAttributes(entry, key->modulus, key->spki)};
-      tokenObjects_[o.handle] = std::move(o);
-    }
-    if (!entry.privateHalf.hidden) {
-      Object o{privateKeyHandle(slot),
-               ObjectKind::PrivateKey,
-               slot,
-               0,
-               0,
-               true,
-               privateKeyAttributes(entry, key->modulus, key->spki)};
-      tokenObjects_[o.handle] = std::move(o);
-    }
-  }
-  for (const FileEntry& f : directory_.files) {
-    const auto it = files_.find(f.object);
-    if (f.object == 0 || it == files_.end()) continue;
-    Object o{fileObjectHandle(f.object), ObjectKind::TokenFile, -1, f.object, 0, f.isPrivate,
-             it->second.attributes};
-    tokenObjects_[o.handle] = std::move(o);
-  }
-}
-
-void ObjectStore::forgetPrivate() {
-  std::erase_if(files_, [&](const auto& item) {
-    const FileEntry* f = directory_.fileHolding(item.first);
-    return f == nullptr || f->isPrivate;
-  });
-  std::erase_if(sessionObjects_, [](const auto& item) { return item.second.isPrivate; });
-  rebuild();
-}
-
-void ObjectStore::forgetAll() {
-  directoryState_ = TwinState{};
-  directory_ = Directory{};
-  directoryDamaged_ = false;
-  for (auto& slot : slots_) slot.reset();
-  files_.clear();
-  rebuild();
-}
+CK_OBJECT_HANDLE fileObjectHandle(std::uint32_t number) { return kFileObjectBase + number; }
 
 std::vector<const Object*> ObjectStore::visible(bool userLoggedIn) const {
   std::vector<const Object*> out;
@@ -182,192 +27,23 @@ const Object* ObjectStore::find(CK_OBJECT_HANDLE handle, bool userLoggedIn) cons
   return nullptr;
 }
 
-const SlotKey* ObjectStore::slotKey(int slot) const {
-  if (slot < 0 || slot >= common::kKeyPairSlots) return nullptr;
-  const auto& key = slots_[static_cast<std::size_t>(slot)];
-  return key ? &*key : nullptr;
-}
-
-// --- changing ------------------------------------------------------------
-
-CK_RV ObjectStore::checkWritable(const TokenLock& lock) {
-  if (const CK_RV rv = readDirectory(lock); rv != CKR_OK) return rv;
-  return directoryDamaged_ ? CKR_TOKEN_WRITE_PROTECTED : CKR_OK;
-}
-
-CK_RV ObjectStore::beginChange(const TokenLock& lock, Login& login) {
-  if (const CK_RV rv = login.ensureUserOnToken(lock); rv != CKR_OK) return rv;
-  return checkWritable(lock);
-}
-
-CK_RV ObjectStore::commit(const TokenLock& lock, const Directory& next) {
-  const CK_RV rv = storeTwin(lock, kDirectoryFile, directoryState_, encodeDirectory(next));
-  if (rv == CKR_OK) directory_ = next;
-  return rv;
-}
-
-// A new object file: the first index of the range that the directory does
-// not name (or that an earlier module marked unusable) becomes one, by
-// creating it, or by reclaiming the file found there (file_reclaim.h).
-CK_RV ObjectStore::newObjectFile(const TokenLock& lock, Login& login, Directory& dir,
-                                 std::int32_t capacity, bool isPrivate, FileEntry*& file) {
-  for (std::int32_t index = common::kFirstObjectFile; index <= common::kLastObjectFile; ++index) {
-    FileEntry* named = dir.fileAt(index);
-    if (named != nullptr && !(named->unusable && !named->foreign)) continue;
-    const FileEntry made{index, capacity, isPrivate, false, false, 0, 0};
-    FileEntry found = made;
-    const std::int32_t rv = createTokenFile(
-        lock, index, capacity, isPrivate ? common::FileAccess::User : common::FileAccess::Free,
-        common::FileAccess::User);
-    if (rv == NORV_DAL_ERR_OPEN_DEVICE) return CKR_DEVICE_REMOVED;
-    // A refusal for want of space ends the search.
-    if (rv == NORV_DAL_ERR_CREATE_FILE && !tokenFileThere(lock, index)) return CKR_DEVICE_MEMORY;
-    if (rv != NORV_DAL_OK)
-      if (const CK_RV reclaimed = reclaimFile(lock, login, index, found); reclaimed != CKR_OK)
-        return reclaimed;
-    if (named == nullptr) named = &dir.files.emplace_back();
-    *named = found;
-    if (!found.unusable && found.isPrivate == isPrivate && found.capacity >= capacity) {
-      file = named;
-      return CKR_OK;
-    }
-  }
-  return CKR_DEVICE_MEMORY;
-}
-
-CK_RV ObjectStore::placeObject(const TokenLock& lock, Login& login, Directory& dir,
-                               std::uint32_t number, const Attributes& attributes, bool isPrivate) {
-  const std::optional<Bytes> content = encodeObject(number, attributes);
-  if (!content) return CKR_ATTRIBUTE_VALUE_INVALID;
-  if (content->size() > static_cast<std::size_t>(kMaxObjectBytes)) return CKR_DEVICE_MEMORY;
-  // The smallest free file of the same privacy that fits, else a new one.
-  FileEntry* file = nullptr;
-  for (FileEntry& f : dir.files) {
-    const bool fits = !f.unusable && f.object == 0 && f.isPrivate == isPrivate &&
-                      static_cast<std::size_t>(f.capacity) >= content->size();
-    if (fits && (file == nullptr || f.capacity < file->capacity)) file = &f;
-  }
-  if (file == nullptr) {
-    const CK_RV rv = newObjectFile(lock, login, dir, roundUp(content->size()), isPrivate, file);
-    if (rv != CKR_OK) return rv;
-  }
-  const std::int32_t index = file->index;
-  if (const CK_RV rv = login.asUser(lock, CKR_DEVICE_ERROR,
-                                    [&] { return writeTokenFile(lock, index, 0, *content); });
-      rv != CKR_OK)
-    return rv;
-  file->object = number;
-  file->length = static_cast<std::uint16_t>(content->size());
-  files_[number] = CachedFile{index, file->length, attributes};
-  return CKR_OK;
-}
-
-void ObjectStore::wipe(const TokenLock& lock, Login& login, std::int32_t index,
-                       std::uint16_t length) {
-  // Best effort: the directory already says the file is free.
-  const Bytes zeros(length, 0);
-  login.asUser(lock, CKR_DEVICE_ERROR, [&] { return writeTokenFile(lock, index, 0, zeros); });
-}
-
-CK_RV ObjectStore::createTokenObject(const TokenLock& lock, Login& login,
-                                     const Attributes& attributes, bool isPrivate,
-                                     CK_OBJECT_HANDLE& handle) {
-  if (const CK_RV rv = beginChange(lock, login); rv != CKR_OK) return rv;
-  Directory next = directory_;
-  const std::uint32_t number = next.nextObject++;
-  CK_RV rv = placeObject(lock, login, next, number, attributes, isPrivate);
-  // Files found or made on the way are recorded even when placing failed.
-  if (const CK_RV stored = commit(lock, next); rv == CKR_OK) rv = stored;
+void ObjectStore::forgetPrivate() {
+  std::erase_if(files_, [&](const auto& item) {
+    const FileEntry* f = directory_.fileHolding(item.first);
+    return f == nullptr || f->isPrivate;
+  });
+  std::erase_if(sessionObjects_, [](const auto& item) { return item.second.isPrivate; });
   rebuild();
-  if (rv == CKR_OK) handle = fileObjectHandle(number);
-  return rv;
 }
 
-CK_RV ObjectStore::destroy(const TokenLock& lock, Login& login, const Object& object) {
-  if (const CK_RV rv = beginChange(lock, login); rv != CKR_OK) return rv;
-  Directory next = directory_;
-  std::optional<FileEntry> freed;
-  if (object.kind == ObjectKind::TokenFile) {
-    FileEntry* f = next.fileHolding(object.number);
-    if (f == nullptr) return CKR_OBJECT_HANDLE_INVALID;  // gone meanwhile
-    freed = *f;
-    f->object = 0;
-    f->length = 0;
-  } else {
-    // A key pair's slot cannot be freed on this token: the key is hidden.
-    KeyEntry entry = keyEntry(object.slot);
-    halfOf(entry, object.kind).hidden = true;
-    std::erase_if(next.keys, [&](const KeyEntry& k) { return k.slot == object.slot; });
-    next.keys.push_back(entry);
-  }
-  const CK_RV rv = commit(lock, next);
-  if (rv == CKR_OK && freed) {
-    files_.erase(freed->object);
-    wipe(lock, login, freed->index, freed->length);
-  }
+void ObjectStore::forgetAll() {
+  directoryState_ = TwinState{};
+  directory_ = Directory{};
+  directoryDamaged_ = false;
+  for (auto& slot : slots_) slot.reset();
+  claimsFailed_ = {};
+  files_.clear();
   rebuild();
-  return rv;
-}
-
-CK_RV ObjectStore::setLabelAndId(const TokenLock& lock, Login& login, const Object& object,
-                                 const std::optional<Bytes>& label,
-                                 const std::optional<Bytes>& id) {
-  if (object.kind == ObjectKind::Session) {
-    Object& o = sessionObjects_.at(object.handle);
-    if (label) o.attributes.set(CKA_LABEL, *label);
-    if (id) o.attributes.set(CKA_ID, *id);
-    return CKR_OK;
-  }
-  if (const CK_RV rv = beginChange(lock, login); rv != CKR_OK) return rv;
-  Directory next = directory_;
-  std::optional<FileEntry> old;
-  CK_RV rv = CKR_OK;
-  if (object.kind == ObjectKind::TokenFile) {
-    // Written to another file first (the current one is not free while
-    // the object is placed): a torn write never spoils the object.
-    const FileEntry* current = next.fileHolding(object.number);
-    if (current == nullptr) return CKR_OBJECT_HANDLE_INVALID;
-    old = *current;
-    Attributes updated = object.attributes;
-    if (label) updated.set(CKA_LABEL, *label);
-    if (id) updated.set(CKA_ID, *id);
-    rv = placeObject(lock, login, next, object.number, updated, object.isPrivate);
-    const auto previous = std::find_if(next.files.begin(), next.files.end(),
-                                       [&](const FileEntry& f) { return f.index == old->index; });
-    if (rv == CKR_OK) {
-      previous->object = 0;
-      previous->length = 0;
-    } else {
-      old.reset();
-    }
-  } else {
-    KeyEntry entry = keyEntry(object.slot);
-    KeyHalf& half = halfOf(entry, object.kind);
-    if (label) half.label = *label;
-    if (id) half.id = *id;
-    std::erase_if(next.keys, [&](const KeyEntry& k) { return k.slot == object.slot; });
-    next.keys.push_back(entry);
-  }
-  if (const CK_RV stored = commit(lock, next); rv == CKR_OK) rv = stored;
-  if (rv == CKR_OK && old) wipe(lock, login, old->index, old->length);
-  rebuild();
-  return rv;
-}
-
-CK_RV ObjectStore::readKeySlots(const TokenLock& lock) {
-  const CK_RV rv = readSlots(lock, true);
-  rebuild();
-  return rv;
-}
-
-CK_RV ObjectStore::recordKeyPair(const TokenLock& lock, Login& login, const KeyEntry& entry) {
-  if (const CK_RV rv = beginChange(lock, login); rv != CKR_OK) return rv;
-  Directory next = directory_;
-  std::erase_if(next.keys, [&](const KeyEntry& k) { return k.slot == entry.slot; });
-  next.keys.push_back(entry);
-  const CK_RV rv = commit(lock, next);
-  rebuild();
-  return rv;
 }
 
 CK_OBJECT_HANDLE ObjectStore::createSessionObject(CK_SESSION_HANDLE owner,
@@ -383,5 +59,4 @@ void ObjectStore::eraseSessionObject(CK_OBJECT_HANDLE handle) { sessionObjects_.
 void ObjectStore::dropSessionObjects(CK_SESSION_HANDLE owner) {
   std::erase_if(sessionObjects_, [&](const auto& item) { return item.second.owner == owner; });
 }
-
 }  // namespace p11

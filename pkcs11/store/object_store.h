@@ -1,16 +1,22 @@
 // The objects of the token as the application sees them: the key pairs in
 // the token's slots, the certificates and data objects in the module's
-// object files, and the application's session objects. The store keeps
-// what it read until the token's directory changes, so that signing or
-// reading an attribute sends no command to learn what the token holds.
+// object files, and the application's session objects.
+//
+// The store reads each thing on the token once and keeps it until it may
+// have changed. What only a program's own change can alter, it keeps for
+// good: a key in a slot stays until the token is formatted, and an
+// object's file is rewritten only under a new directory entry. Only the
+// directory and the first empty key slot can tell of another program's
+// change, so a listing (refresh) reads those and nothing else; the
+// contents of object files and the moduli of the module's own keys are
+// read when first needed (materialize).
 #pragma once
 
 #include <array>
 #include <map>
 #include <optional>
 
-#include "common/token_shape.h"
-#include "crypto/public_key_ops.h"
+#include "common/ossl_owned.h"
 #include "records/attribute_values.h"
 #include "records/directory.h"
 #include "store/twin_file.h"
@@ -28,6 +34,7 @@ struct Object {
   CK_SESSION_HANDLE owner = 0;  // session objects
   bool isPrivate = false;
   Attributes attributes;
+  bool complete = true;  // false until what the token holds of it was read
 };
 
 // What the module holds of a key pair's public half.
@@ -39,10 +46,16 @@ struct SlotKey {
 
 class ObjectStore {
  public:
-  // Reads what changed on the token: the directory, the slots not known to
-  // hold a key (every slot when `everySlot`), and the object files readable
-  // with the application's login.
-  CK_RV refresh(const TokenLock& lock, Login& login, bool everySlot);
+  // Makes the object set current: the directory, and whether a program
+  // put a key pair into the first slot that was empty.
+  CK_RV refresh(const TokenLock& lock);
+  // Reads what the object needs of the token (an object file's contents,
+  // a key's modulus). An object that turns out unreadable is dropped.
+  CK_RV materialize(const TokenLock& lock, Login& login, CK_OBJECT_HANDLE handle);
+  // Whatever a search by this template must see of the visible objects: an
+  // object file's contents unless the template asks for a class no file
+  // holds, a key's modulus when the template names it.
+  CK_RV materializeFor(const TokenLock& lock, Login& login, std::span<const CK_ATTRIBUTE> tmpl);
   // After a logout: private objects are not kept.
   void forgetPrivate();
   // After formatting: nothing the store read holds any longer.
@@ -50,12 +63,15 @@ class ObjectStore {
 
   std::vector<const Object*> visible(bool userLoggedIn) const;
   const Object* find(CK_OBJECT_HANDLE handle, bool userLoggedIn) const;
-  const SlotKey* slotKey(int slot) const;
+  // The key of a slot, read when it was not; null when there is none.
+  const SlotKey* slotKey(const TokenLock& lock, int slot);
   const Directory& directory() const { return directory_; }
   // A directory that is there but cannot be read (a newer format, or
   // spoilt) is never written over: the token is read-only for the module
-  // until it is formatted.
-  bool writeProtected() const { return directoryDamaged_; }
+  // until it is formatted. Told as far as the directory was read: one read
+  // before is checked again, one never read is left for the first listing
+  // or change.
+  CK_RV writeProtected(const TokenLock& lock, bool& protectedToken);
   // Reads the directory; CKR_TOKEN_WRITE_PROTECTED when it cannot be
   // changed. Checked before anything on the token changes.
   CK_RV checkWritable(const TokenLock& lock);
@@ -66,10 +82,8 @@ class ObjectStore {
   CK_RV destroy(const TokenLock& lock, Login& login, const Object& object);  // token objects
   CK_RV setLabelAndId(const TokenLock& lock, Login& login, const Object& object,
                       const std::optional<Bytes>& label, const std::optional<Bytes>& id);
-  // Reads every key-pair slot again (after a key pair was put in one).
-  CK_RV readKeySlots(const TokenLock& lock);
   // What the directory says of a key pair the module just generated or
-  // imported into entry.slot.
+  // imported into entry.slot (read here from the token).
   CK_RV recordKeyPair(const TokenLock& lock, Login& login, const KeyEntry& entry);
 
   CK_OBJECT_HANDLE createSessionObject(CK_SESSION_HANDLE owner, const Attributes& attributes,
@@ -81,14 +95,22 @@ class ObjectStore {
   struct CachedFile {
     std::int32_t index = 0;
     std::uint16_t length = 0;
-    Attributes attributes;
+    std::optional<Attributes> attributes;  // none: the file does not read as its object
   };
 
+  // store_reading.cpp
   CK_RV readDirectory(const TokenLock& lock);
-  CK_RV readSlots(const TokenLock& lock, bool everySlot);
-  CK_RV readObjectFiles(const TokenLock& lock, Login& login);
-  // The directory as the token holds it now, for a change; the user is
-  // logged in on the token afterwards.
+  CK_RV probeSlots(const TokenLock& lock);
+  CK_RV loadSlot(const TokenLock& lock, int slot);
+  CK_RV loadFile(const TokenLock& lock, Login& login, const FileEntry& file);
+  const CachedFile* cachedFile(const FileEntry& file) const;
+  bool claimed(int slot) const;
+  KeyEntry keyEntry(int slot) const;
+  void rebuild();
+  void addKeyObjects(int slot);
+  void addFileObject(const FileEntry& file);
+
+  // store_changes.cpp
   CK_RV beginChange(const TokenLock& lock, Login& login);
   CK_RV commit(const TokenLock& lock, const Directory& next);
   CK_RV placeObject(const TokenLock& lock, Login& login, Directory& dir, std::uint32_t number,
@@ -96,13 +118,14 @@ class ObjectStore {
   CK_RV newObjectFile(const TokenLock& lock, Login& login, Directory& dir, std::int32_t capacity,
                       bool isPrivate, FileEntry*& file);
   void wipe(const TokenLock& lock, Login& login, std::int32_t index, std::uint16_t length);
-  KeyEntry keyEntry(int slot) const;
-  void rebuild();
 
   TwinState directoryState_;
   Directory directory_;
   bool directoryDamaged_ = false;
+  // Slots read and found holding a key; a key stays until a format.
   std::array<std::optional<SlotKey>, common::kKeyPairSlots> slots_;
+  // Slots the directory claims whose key could not be read.
+  std::array<bool, common::kKeyPairSlots> claimsFailed_{};
   std::map<std::uint32_t, CachedFile> files_;
   std::map<CK_OBJECT_HANDLE, Object> tokenObjects_;
   std::map<CK_OBJECT_HANDLE, Object> sessionObjects_;
@@ -111,5 +134,6 @@ class ObjectStore {
 
 CK_OBJECT_HANDLE publicKeyHandle(int slot);
 CK_OBJECT_HANDLE privateKeyHandle(int slot);
+CK_OBJECT_HANDLE fileObjectHandle(std::uint32_t number);
 
 }  // namespace p11

@@ -4,7 +4,10 @@
 
 #include <filesystem>
 
+#include <openssl/x509.h>
+
 #include "dmcos.h"
+#include "support/rsa_test_keys.h"
 #include "norv_dal_tkp30.h"
 
 namespace p11test {
@@ -108,6 +111,36 @@ CK_RV ModuleTest::createData(CK_SESSION_HANDLE s, const std::string& label, cons
                          {CKA_LABEL, l.data(), l.size()},
                          {CKA_VALUE, v.data(), v.size()}};
   return c::CreateObject(s, tmpl, 5, &handle);
+}
+
+Bytes selfSignedCertificate() {
+  const rsatest::Pkey key = rsatest::generate(1024);
+  std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), &X509_free);
+  X509_NAME* name = X509_get_subject_name(cert.get());
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("t"), -1, -1, 0);
+  ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 77);
+  X509_set_issuer_name(cert.get(), name);
+  X509_gmtime_adj(X509_getm_notBefore(cert.get()), 0);
+  X509_gmtime_adj(X509_getm_notAfter(cert.get()), 3600);
+  X509_set_pubkey(cert.get(), key.get());
+  X509_sign(cert.get(), key.get(), EVP_sha256());
+  unsigned char* der = nullptr;
+  const int n = i2d_X509(cert.get(), &der);
+  Bytes out(der, der + n);
+  OPENSSL_free(der);
+  return out;
+}
+
+CK_RV ModuleTest::createCertificate(CK_SESSION_HANDLE s, CK_OBJECT_HANDLE& handle) {
+  Bytes der = selfSignedCertificate();
+  CK_OBJECT_CLASS certClass = CKO_CERTIFICATE;
+  CK_CERTIFICATE_TYPE x509 = CKC_X_509;
+  CK_BBOOL yes = CK_TRUE;
+  CK_ATTRIBUTE tmpl[] = {{CKA_CLASS, &certClass, sizeof certClass},
+                         {CKA_CERTIFICATE_TYPE, &x509, sizeof x509},
+                         {CKA_TOKEN, &yes, 1},
+                         {CKA_VALUE, der.data(), der.size()}};
+  return c::CreateObject(s, tmpl, 4, &handle);
 }
 
 }  // namespace p11test

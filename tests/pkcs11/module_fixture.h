@@ -40,9 +40,14 @@ class ModuleTest : public ::testing::Test {
   // A data object on the token; CKR_OK and its handle.
   CK_RV createData(CK_SESSION_HANDLE s, const std::string& label, const Bytes& value,
                    bool isPrivate, CK_OBJECT_HANDLE& handle);
+  // A certificate on the token (selfSignedCertificate's).
+  CK_RV createCertificate(CK_SESSION_HANDLE s, CK_OBJECT_HANDLE& handle);
 
   std::string dir_;
   std::string image_;
 };
+
+// The DER of a self-signed certificate for a fresh 1024-bit key.
+Bytes selfSignedCertificate();
 
 }  // namespace p11test

@@ -159,24 +159,6 @@ TEST_F(ModuleTest, KeysFromOtherProgramsAndImportedKeysAppear) {
   EXPECT_EQ(attribute(s, found[1], CKA_LABEL), Bytes(label.begin(), label.end()));
 }
 
-Bytes selfSignedCertificate() {
-  const rsatest::Pkey key = rsatest::generate(1024);
-  std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), &X509_free);
-  X509_NAME* name = X509_get_subject_name(cert.get());
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("t"), -1, -1, 0);
-  ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 77);
-  X509_set_issuer_name(cert.get(), name);
-  X509_gmtime_adj(X509_getm_notBefore(cert.get()), 0);
-  X509_gmtime_adj(X509_getm_notAfter(cert.get()), 3600);
-  X509_set_pubkey(cert.get(), key.get());
-  X509_sign(cert.get(), key.get(), EVP_sha256());
-  unsigned char* der = nullptr;
-  const int n = i2d_X509(cert.get(), &der);
-  Bytes out(der, der + n);
-  OPENSSL_free(der);
-  return out;
-}
-
 TEST_F(ModuleTest, CertificatesKeepWhatTheyAreAndTheirNewLabel) {
   initToken();
   CK_SESSION_HANDLE s = openSession();

@@ -178,7 +178,7 @@ int numberOfLabel(const Bytes& label) {
   TokenLock lock(nullptr);
   ObjectStore store;
   if (login.logIn(lock, Role::User, Bytes(kUserPin.begin(), kUserPin.end())) != CKR_OK ||
-      store.refresh(lock, login, true) != CKR_OK)
+      store.refresh(lock) != CKR_OK)
     _exit(2);
   for (int n = first;; ++n) {
     const Object* key = store.find(privateKeyHandle(0), true);
@@ -215,7 +215,7 @@ TEST_F(TokenRecords, KilledWritersNeverLoseTheDirectory) {
     Login login;
     ObjectStore store;
     ASSERT_EQ(login.logIn(lock_, Role::User, Bytes(kUserPin.begin(), kUserPin.end())), CKR_OK);
-    ASSERT_EQ(store.refresh(lock_, login, true), CKR_OK);
+    ASSERT_EQ(store.refresh(lock_), CKR_OK);
     const Object* key = store.find(privateKeyHandle(0), true);
     ASSERT_NE(key, nullptr);
     const int found = numberOfLabel(*key->attributes.find(CKA_LABEL));
