@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need (only the
 # missing ones, so a prepared machine makes no network calls). The tool's
 # tests drive a pseudo-terminal with python3, render the manual page with
-# groff and check OpenSSH keys with ssh-keygen; the PKCS #11 module's are
+# groff and check OpenSSH keys with ssh-keygen; devscripts brings
+# hardening-check for the installed files; the PKCS #11 module's tests run
 # the client programs people use (OpenSSL's engine, curl, NSS, Java,
 # GnuTLS, p11-kit). The Windows cross-build's
 # own (mingw-w64, Wine, OpenSSL's source) are installed by
@@ -16,7 +17,7 @@ PACKAGES=(
   libp11-kit-dev openssh-client gnutls-bin softhsm2 libengine-pkcs11-openssl curl iproute2
   p11-kit libnss3-tools openjdk-17-jdk-headless
   gcovr clang-tidy clang-format-14 cppcheck
-  python3 groff-base
+  python3 groff-base devscripts
 )
 
 missing=()
