@@ -1,6 +1,7 @@
 # The Windows build's own checks, run under Wine: the DLL's export table,
-# a C caller that loads it at run time, and the platform layer across
-# Windows processes (named lock, log file, shared emulated token).
+# the PE files' security characteristics, a C caller that loads the DLL at
+# run time, and the platform layer across Windows processes (named lock,
+# log file, shared emulated token).
 if(NOT WIN32)
   return()
 endif()
@@ -9,6 +10,14 @@ add_test(NAME dll_exports
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DLIBRARY=$<TARGET_FILE:norv_dal_tkp30>
           -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/function_table/exports.txt
           -P ${CMAKE_CURRENT_SOURCE_DIR}/function_table/check_exports.cmake)
+
+# ASLR and DEP for the DLLs and the tool (cmake/hardening.cmake).
+if(NORV_HARDEN)
+  add_test(NAME pe_characteristics
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP}
+            -DFILES=$<TARGET_FILE:norv_dal_tkp30>,$<TARGET_FILE:dmcos>,$<TARGET_FILE:tkp30>
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_dll_characteristics.cmake)
+endif()
 
 # Built after the DLL it loads, never linked against it.
 add_executable(load_library_test windows/load_library_test.c)

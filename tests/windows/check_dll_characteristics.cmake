@@ -1,0 +1,37 @@
+# Fails unless each PE file asks Windows for address space randomisation
+# (DYNAMIC_BASE) and for data pages it cannot execute (NX_COMPAT), and a
+# 64-bit image (PE32+, the only kind it applies to) for a high-entropy
+# address space. Run with
+#   cmake -DOBJDUMP=<objdump> -DFILES=<file>,<file>... -P check_dll_characteristics.cmake
+string(REPLACE "," ";" files "${FILES}")
+set(failures)
+foreach(file IN LISTS files)
+  get_filename_component(name ${file} NAME)
+  execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rv)
+  string(REGEX MATCH "\nMagic[ \t]+([0-9a-fA-F]+)" found "${dump}")
+  set(magic ${CMAKE_MATCH_1})
+  string(REGEX MATCH "\nDllCharacteristics[ \t]+([0-9a-fA-F]+)" found "${dump}")
+  set(flags ${CMAKE_MATCH_1})
+  if(NOT rv EQUAL 0 OR NOT magic OR NOT flags)
+    message(FATAL_ERROR "no PE optional header read from ${file}")
+  endif()
+  message(STATUS "${name}: DllCharacteristics ${flags} (magic ${magic})")
+  # Bits of IMAGE_DLLCHARACTERISTICS_*.
+  set(wanted "0x40:DYNAMIC_BASE" "0x100:NX_COMPAT")
+  if(magic STREQUAL "020b")
+    list(APPEND wanted "0x20:HIGH_ENTROPY_VA")
+  endif()
+  foreach(bit IN LISTS wanted)
+    string(REPLACE ":" ";" bit ${bit})
+    list(GET bit 0 mask)
+    list(GET bit 1 what)
+    math(EXPR set "0x${flags} & ${mask}")
+    if(NOT set)
+      list(APPEND failures "${name}: no ${what}")
+    endif()
+  endforeach()
+endforeach()
+if(failures)
+  list(JOIN failures "\n  " failures)
+  message(FATAL_ERROR "PE characteristics:\n  ${failures}")
+endif()
