@@ -2,7 +2,7 @@
 # Runs Debian's hardening-check on every ELF file of an installed tree and
 # fails when it finds a protection missing, or when one of the installed
 # programs and libraries is not there to be checked.
-#   hardening_check.sh <prefix> <hardening-check> <C++ compiler> <fortified: 0|1> <archive>...
+#   hardening_check.sh <prefix> <hardening-check> <C++ compiler> <check fortify: 0|1> <archive>...
 # The archives are the static libraries the installed files are built
 # from: where the system's own start files carry no control-flow marking
 # (Debian 12's crti.o, crtn.o), no linked file can, and the archives show
@@ -35,7 +35,7 @@ done
 
 common=()
 if [[ $FORTIFIED != 1 ]]; then
-  echo "(this configuration defines no _FORTIFY_SOURCE: that check is left out)"
+  echo "(no _FORTIFY_SOURCE in this configuration, or none for the printf family: that check is left out)"
   common+=(--nofortify)
 fi
 crti=$("$CXX" -print-file-name=crti.o)
