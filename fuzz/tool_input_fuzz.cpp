@@ -19,13 +19,13 @@ namespace {
 // Longer than libcrypto's pass phrase buffer, so the tool's callback
 // refuses it before any key derivation: an input cannot make the fuzzer
 // wait on an iteration count it chose, and no terminal is ever asked.
-tkp30::SecretBytes unusablePassphrase() { return tkp30::SecretBytes(4096); }
+common::SecretBytes unusablePassphrase() { return common::SecretBytes(4096); }
 
 void parse(std::uint8_t which, std::span<const std::uint8_t> input) {
   const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
   switch (which % 4) {
     case 0: {
-      tkp30::SecretBytes key;
+      common::SecretBytes key;
       (void)tkp30::parseHex(text, key);
       break;
     }
