@@ -2,6 +2,7 @@
 # Installs what is missing, builds, and runs the whole test suite:
 #   0. OpenSC's p11test for the PKCS #11 client tests, once per version,
 #   1. the Release build (g++) that the demo uses too, and every CTest test,
+#      then the Debian packages: built, installed, used, purged (root only),
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build (clang) and
 #      every CTest test again,
 #   3. the 32-bit Windows build (mingw-w64) and its tests under Wine,
@@ -23,6 +24,9 @@ export P11TEST
 step "normal build"
 "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=Release
 (cd "$root/build" && ctest -j "$jobs" --output-on-failure --timeout 600)
+
+step "Debian packages"
+"$root/tests/package/package_test.sh" "$root/build-package"
 
 step "sanitizer build (ASan + UBSan, clang)"
 CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-asan" \
