@@ -5,7 +5,7 @@
 # groff and check OpenSSH keys with ssh-keygen; devscripts brings
 # hardening-check for the installed files; the PKCS #11 module's tests run
 # the client programs people use (OpenSSL's engine, curl, NSS, Java,
-# GnuTLS, p11-kit). The Windows cross-build's
+# GnuTLS, p11-kit, GnuPG through gnupg-pkcs11-scd, osslsigncode). The Windows cross-build's
 # own (mingw-w64, Wine, OpenSSL's source) are installed by
 # scripts/windows.sh.
 set -euo pipefail
@@ -15,7 +15,7 @@ PACKAGES=(
   libssl-dev openssl libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   libpcsclite-dev pcscd vsmartcard-vpcd opensc pcsc-tools
   libp11-kit-dev openssh-client gnutls-bin softhsm2 libengine-pkcs11-openssl curl iproute2
-  p11-kit libnss3-tools openjdk-17-jdk-headless
+  p11-kit libnss3-tools openjdk-17-jdk-headless gnupg gnupg-pkcs11-scd osslsigncode
   gcovr clang-tidy clang-format-14 cppcheck
   python3 groff-base devscripts
 )
