@@ -22,11 +22,11 @@ std::uint32_t pick(std::uint32_t mask, std::uint32_t a, std::uint32_t b) {
 // Where the separator after the padding is, and whether the block is well
 // formed so far; every byte is looked at whatever it holds.
 std::uint32_t findSeparator(RsaBlockView block, std::uint32_t& good) {
-  constexpr auto k = static_cast<std::uint32_t>(kModulusBytes);
+  constexpr auto kBlock = static_cast<std::uint32_t>(kModulusBytes);
   good = maskIfZero(block[0]) & maskIfEqual(block[1], 2);
   std::uint32_t zeroFound = 0;
   std::uint32_t zeroIndex = 0;
-  for (std::uint32_t i = 2; i < k; ++i) {
+  for (std::uint32_t i = 2; i < kBlock; ++i) {
     const std::uint32_t isZero = maskIfZero(block[i]);
     zeroIndex = pick(~zeroFound & isZero, i, zeroIndex);
     zeroFound |= isZero;
@@ -50,11 +50,11 @@ std::optional<RsaBlock> signatureBlock(ByteView data) {
 }
 
 int removeEncryptionPadding(RsaBlockView block, std::span<std::uint8_t> out) {
-  constexpr auto k = static_cast<std::uint32_t>(kModulusBytes);
+  constexpr auto kBlock = static_cast<std::uint32_t>(kModulusBytes);
   constexpr auto kMaxMessage = static_cast<std::uint32_t>(kMaxEncryptedMessage);
   std::uint32_t good = 0;
   const std::uint32_t zeroIndex = findSeparator(block, good);
-  const std::uint32_t messageLength = k - 1 - zeroIndex;
+  const std::uint32_t messageLength = kBlock - 1 - zeroIndex;
   good &= ~maskIfLess(static_cast<std::uint32_t>(out.size()), messageLength);
 
   // Move the message to the front of a buffer of the largest message size
@@ -62,7 +62,7 @@ int removeEncryptionPadding(RsaBlockView block, std::span<std::uint8_t> out) {
   // depends on where the message starts.
   std::array<std::uint8_t, kMaxMessage> message;
   std::copy(block.end() - kMaxMessage, block.end(), message.begin());
-  const std::uint32_t shift = (zeroIndex + 1 - (k - kMaxMessage)) & pick(good, ~0u, 0u);
+  const std::uint32_t shift = (zeroIndex + 1 - (kBlock - kMaxMessage)) & pick(good, ~0u, 0u);
   for (std::uint32_t step = 1; step < kMaxMessage; step <<= 1) {
     const std::uint32_t mask = ~maskIfZero(shift & step);
     for (std::uint32_t i = 0; i + step < kMaxMessage; ++i)

@@ -32,6 +32,12 @@ else
 fi
 
 printf '\n==== clang-tidy (%d files) ====\n' "${#sources[@]}"
+# A .clang-tidy that does not parse only warns on stderr and checks nothing.
+if ! (cd "$root" && clang-tidy -p "$dir" --list-checks "${sources[0]}" 2>/dev/null) |
+   grep -q readability-function-size; then
+  echo "clang-tidy: .clang-tidy does not load (clang-tidy --dump-config says why)" >&2
+  status=1
+fi
 tidy_log="$(mktemp)"
 trap 'rm -f "$tidy_log"' EXIT
 (cd "$root" && printf '%s\n' "${sources[@]}" |

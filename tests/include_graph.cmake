@@ -4,3 +4,6 @@
 add_test(NAME include_graph
   COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/include_graph/check_includes.cmake)
+add_test(NAME file_lengths
+  COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR}
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/include_graph/check_file_lengths.cmake)

@@ -10,9 +10,15 @@ using common::ByteReader;
 using common::ByteWriter;
 namespace {
 
-enum : std::uint8_t { kGenerated = 1 };
-enum : std::uint8_t { kHidden = 1, kPrivate = 2, kReadOnly = 4 };
-enum : std::uint8_t { kPrivateFile = 1, kUnusable = 2, kForeign = 4 };
+// The flag bits of a key pair's byte, of each half's byte and of an
+// object's byte.
+constexpr std::uint8_t kGenerated = 1;
+constexpr std::uint8_t kHidden = 1;
+constexpr std::uint8_t kPrivate = 2;
+constexpr std::uint8_t kReadOnly = 4;
+constexpr std::uint8_t kPrivateFile = 1;
+constexpr std::uint8_t kUnusable = 2;
+constexpr std::uint8_t kForeign = 4;
 
 std::uint8_t bit(bool on, std::uint8_t flag) { return on ? flag : 0; }
 
