@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Coverage build (g++ --coverage), the whole CTest suite, then gcovr's line
-# and branch summary of the library (src/), the device library (dmcos/)
-# and the emulated token (emulator/): coverage.sh [build dir]
-# MIN_SRC_LINES (default 90) is the line coverage src/ must reach.
+# and branch summary of the library (src/), the device library (dmcos/),
+# the emulated token (emulator/), the applications' common part (common/),
+# the tool (tools/) and the PKCS #11 module (pkcs11/): coverage.sh [build dir]
+# MIN_SRC_LINES and MIN_PKCS11_LINES (default 90 each) are the line
+# coverage src/ and pkcs11/ must reach.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build-cov}"
 min="${MIN_SRC_LINES:-90}"
+min_pkcs11="${MIN_PKCS11_LINES:-90}"
 
 CC=gcc CXX=g++ "$root/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=Debug -DNORV_COVERAGE=ON \
   -DNORV_BUILD_BENCH=OFF
@@ -24,21 +27,30 @@ summary() {  # summary <folder> <object dir>...
      --exclude-throw-branches --print-summary "$@" | tail -n 3)
 }
 objects_src=("$dir/src/CMakeFiles/dal_objects.dir" "$dir/src/CMakeFiles/dal_internal.dir")
-objects_dmcos=("$dir/dmcos/CMakeFiles")
-objects_emulator=("$dir/emulator")
+
+# below <summary> <name> <target>: fails the run when the summary's line
+# coverage is under the target.
+below() {
+  local lines
+  lines="$(awk '/^lines:/ { sub("%", "", $2); print $2 }' <<<"$1")"
+  printf '%s line coverage: %s%% (target %s%%)\n' "$2" "$lines" "$3"
+  if awk -v l="$lines" -v m="$3" 'BEGIN { exit !(l + 0 < m + 0) }'; then
+    echo "$2 line coverage is below the target" >&2
+    status=1
+  fi
+}
 
 printf '\n==== coverage of src/ ====\n'
 src_summary="$(summary src "${objects_src[@]}")"
 echo "$src_summary"
-printf '\n==== coverage of dmcos/ ====\n'
-summary dmcos "${objects_dmcos[@]}"
-printf '\n==== coverage of emulator/ ====\n'
-summary emulator "${objects_emulator[@]}"
-
-lines="$(awk '/^lines:/ { sub("%", "", $2); print $2 }' <<<"$src_summary")"
-printf '\nsrc/ line coverage: %s%% (target %s%%)\n' "$lines" "$min"
-if awk -v l="$lines" -v m="$min" 'BEGIN { exit !(l + 0 < m + 0) }'; then
-  echo "src/ line coverage is below the target" >&2
-  status=1
-fi
+for folder in dmcos emulator common tools; do
+  printf '\n==== coverage of %s/ ====\n' "$folder"
+  summary "$folder" "$dir/$folder"
+done
+printf '\n==== coverage of pkcs11/ ====\n'
+pkcs11_summary="$(summary pkcs11 "$dir/pkcs11")"
+echo "$pkcs11_summary"
+echo
+below "$src_summary" src/ "$min"
+below "$pkcs11_summary" pkcs11/ "$min_pkcs11"
 exit "$status"
