@@ -38,8 +38,10 @@ printf 'module: %s\n' "$MODULE" >"$MODULES/tkp30.module"
 expect 0 "p11-kit list-modules" -- kit p11-kit list-modules
 has "p11-kit list-modules" "$OUT" "tkp30"
 has "p11-kit list-modules" "$OUT" "$TOKEN_LABEL"
-expect 0 "p11tool --list-tokens" -- kit p11tool --list-tokens
-has "p11tool --list-tokens" "$OUT" "token=client%20test"
+if ! hangs_when_preloaded "p11tool --list-tokens"; then
+  expect 0 "p11tool --list-tokens" -- kit p11tool --list-tokens
+  has "p11tool --list-tokens" "$OUT" "token=client%20test"
+fi
 expect 0 "ssh-keygen -D the proxy" -- kit ssh-keygen -D "$PROXY"
 has "ssh-keygen -D the proxy" "$OUT" "client key"
 
@@ -47,10 +49,12 @@ has "ssh-keygen -D the proxy" "$OUT" "client key"
 if server_env=$(kit p11-kit server --provider "$MODULE" "pkcs11:token=client%20test"); then
   eval "$server_env"
   trap 'kill "$P11_KIT_SERVER_PID" 2>/dev/null' EXIT
-  expect 0 "p11tool through p11-kit-client.so" -- env GNUTLS_PIN="$USER_PIN" \
-    timeout "$LIMIT" p11tool --provider "$CLIENT" --login \
-    --test-sign "pkcs11:object=client%20key;type=private"
-  has "p11tool through p11-kit-client.so" "$ERR" "Verifying against public key in the token... ok"
+  if ! hangs_when_preloaded "p11tool through p11-kit-client.so"; then
+    expect 0 "p11tool through p11-kit-client.so" -- env GNUTLS_PIN="$USER_PIN" \
+      timeout "$LIMIT" p11tool --provider "$CLIENT" --login \
+      --test-sign "pkcs11:object=client%20key;type=private"
+    has "p11tool through p11-kit-client.so" "$ERR" "Verifying against public key in the token... ok"
+  fi
   echo "signed remotely" >remote.txt
   expect 0 "pkcs11-tool --sign through p11-kit-client.so" -- timeout "$LIMIT" pkcs11-tool \
     --module "$CLIENT" --login --pin "$USER_PIN" --sign --id 01 -m SHA256-RSA-PKCS \
