@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "certificates.h"
+#include "common/secret_bytes.h"
 #include "hex.h"
 #include "rsa_pem.h"
 #include "tool_error.h"
