@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "certificates.h"
 #include "common/secret_bytes.h"
-#include "hex.h"
-#include "rsa_pem.h"
-#include "tool_error.h"
+#include "crypto/certificates.h"
+#include "crypto/rsa_pem.h"
+#include "io/hex.h"
+#include "io/tool_error.h"
 
 namespace {
 

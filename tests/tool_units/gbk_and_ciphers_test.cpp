@@ -2,12 +2,12 @@
 
 #include <clocale>
 
-#include "cipher_stream.h"
-#include "gbk.h"
-#include "hex.h"
+#include "io/hex.h"
+#include "io/result_text.h"
+#include "io/tool_error.h"
 #include "norv_dal_tkp30.h"
-#include "result_text.h"
-#include "tool_error.h"
+#include "platform/gbk.h"
+#include "token/cipher_stream.h"
 
 namespace tkp30 {
 namespace {

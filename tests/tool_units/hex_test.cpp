@@ -1,4 +1,4 @@
-#include "hex.h"
+#include "io/hex.h"
 
 #include <gtest/gtest.h>
 

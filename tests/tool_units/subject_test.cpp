@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "certificates.h"
-#include "tool_error.h"
+#include "crypto/certificates.h"
+#include "io/tool_error.h"
 
 namespace tkp30 {
 namespace {
