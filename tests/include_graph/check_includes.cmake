@@ -1,11 +1,12 @@
-# Fails when a quoted include crosses an arrow the layout forbids. Run with
+# Fails when an include crosses an arrow the layout forbids. Run with
 #   cmake -DROOT=<source tree> -P check_includes.cmake
 # In src/, device/ stands alone, card/ builds on device/, and each feature
 # folder builds on card/ and device/ only. The device library and the
 # emulator never include the library's headers, and the emulator (the
 # oracle the library is tested against) not the device library's either.
 # The applications (common/, tools/, pkcs11/) lean on the public header
-# only, and each of their folders has rooms whose arrows point down.
+# only, and each of their folders has rooms whose arrows point down. The
+# argument parser is included by tkp30's commands only.
 cmake_minimum_required(VERSION 3.20)
 
 set(allowed_device device)
@@ -81,7 +82,9 @@ forbid(pkcs11 ${library_folders} tools dmcos.h)
 
 # Rooms of one folder, lowest first: a room includes its own headers and
 # those of rooms below it ("room/file.h"), common/ and the public header,
-# never a room above it. Files directly in the folder are not in a room.
+# never a room above it. Every source of the folder is in a room.
+# A room may also reach a library outside the applications when the
+# variable outside_<folder>_<room> names it.
 function(rooms folder)
   set(order ${ARGN})
   set(found ${violations})
@@ -89,6 +92,8 @@ function(rooms folder)
   foreach(entry IN LISTS entries)
     if(IS_DIRECTORY ${ROOT}/${folder}/${entry} AND NOT entry IN_LIST order)
       list(APPEND found "${folder}/${entry}/ is not a known room: give it its place in the order")
+    elseif(entry MATCHES "\\.(h|cpp)$")
+      list(APPEND found "${folder}/${entry} is in no room: give it one")
     endif()
   endforeach()
   set(below "")
@@ -99,7 +104,8 @@ function(rooms folder)
       quoted_includes(${source} names)
       foreach(name IN LISTS names)
         string(REGEX REPLACE "/.*" "" first "${name}")
-        if(name STREQUAL first OR first STREQUAL "common" OR first IN_LIST below)
+        if(name STREQUAL first OR first STREQUAL "common" OR first IN_LIST below
+           OR first IN_LIST outside_${folder}_${room})
           continue()
         endif()
         file(RELATIVE_PATH rel ${ROOT} ${source})
@@ -111,6 +117,32 @@ function(rooms folder)
 endfunction()
 
 rooms(pkcs11 ck records token crypto objects store module calls)
+# tkp30's rooms, and vcard/, a program of its own: the emulated token
+# behind pcscd's virtual reader, the one room that reaches the emulator.
+set(outside_tools_vcard tkp30emu)
+rooms(tools platform io token crypto commands vcard)
+
+# The argument parser is the commands' alone: it is heavy to compile, and
+# what lies below them is shared with tests and a fuzz target that have
+# no command line. The virtual card, a program of its own, parses its own.
+set(parser_places tools/commands/ tools/vcard/main.cpp)
+file(GLOB_RECURSE sources ${ROOT}/src/*.h ${ROOT}/src/*.cpp ${ROOT}/dmcos/*.h ${ROOT}/dmcos/*.cpp
+     ${ROOT}/emulator/*.h ${ROOT}/emulator/*.cpp ${ROOT}/common/*.h ${ROOT}/common/*.cpp
+     ${ROOT}/tools/*.h ${ROOT}/tools/*.cpp ${ROOT}/pkcs11/*.h ${ROOT}/pkcs11/*.cpp)
+foreach(source IN LISTS sources)
+  file(RELATIVE_PATH rel ${ROOT} ${source})
+  set(allowed FALSE)
+  foreach(place IN LISTS parser_places)
+    string(FIND "${rel}" "${place}" at)
+    if(at EQUAL 0)
+      set(allowed TRUE)
+    endif()
+  endforeach()
+  file(STRINGS ${source} parser REGEX "^#include <CLI/")
+  if(parser AND NOT allowed)
+    list(APPEND violations "${rel} includes the argument parser, which only tools/commands/ may")
+  endif()
+endforeach()
 
 if(violations)
   list(JOIN violations "\n  " text)
