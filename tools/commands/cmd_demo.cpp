@@ -177,7 +177,7 @@ std::string randomBytes() {
   return toHex(first);
 }
 
-std::string logout() {
+std::string logoutUser() {
   check(NORV_DAL_Logout(NORV_DAL_LOGIN_USER), "log out");
   expect(!isLoggedIn(NORV_DAL_LOGIN_USER), "the token still reports the login");
   return "user PIN no longer logged in";
@@ -209,7 +209,7 @@ std::vector<Step> tour(KeyPair& pair) {
       {"DES round trip",
        [] { return roundTrip(Algorithm::Des, "133457799bbcdff1", "0001020304050607"); }},
       {"random bytes from the token", randomBytes},
-      {"log out", logout},
+      {"log out", logoutUser},
   };
 }
 
