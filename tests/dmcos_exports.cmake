@@ -12,3 +12,4 @@ else()
             -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/dmcos/exports.txt
             -P ${CMAKE_CURRENT_SOURCE_DIR}/function_table/check_exports.cmake)
 endif()
+set_tests_properties(dmcos_exported_symbols PROPERTIES LABELS quick)

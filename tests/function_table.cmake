@@ -13,9 +13,10 @@ target_compile_definitions(function_table_tests PRIVATE
 target_link_libraries(function_table_tests PRIVATE GTest::gtest_main ${CMAKE_DL_LIBS})
 # Built after the library it loads, never linked against it.
 add_dependencies(function_table_tests norv_dal_tkp30)
-gtest_discover_tests(function_table_tests DISCOVERY_TIMEOUT 120)
+gtest_discover_tests(function_table_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS quick)
 
 add_test(NAME exported_symbols
   COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:norv_dal_tkp30>
           -DEXPECTED=${NORV_EXPORT_LIST}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/function_table/check_exports.cmake)
+set_tests_properties(exported_symbols PROPERTIES LABELS quick)

@@ -5,7 +5,7 @@ if(NOT TARGET tkp30_pkcs11)
   return()
 endif()
 
-norv_test_folder(pkcs11_tests pkcs11)
+norv_test_folder(pkcs11_tests pkcs11 LABELS quick)
 # The emulated tokens are reached through the device library the module
 # loads, never through a second copy of the emulator.
 target_link_libraries(pkcs11_tests PRIVATE pkcs11_core dmcos GTest::gtest_main
@@ -20,6 +20,7 @@ add_test(NAME pkcs11_exports
   COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:tkp30_pkcs11>
           -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/pkcs11/exports.txt
           -P ${CMAKE_CURRENT_SOURCE_DIR}/function_table/check_exports.cmake)
+set_tests_properties(pkcs11_exports PROPERTIES LABELS quick)
 
 # Clients are not built with the sanitizers: they get the runtime preloaded.
 set(PKCS11_PRELOAD "")

@@ -25,5 +25,5 @@ endif()
 
 # The tool's own pieces: hex, PKCS #1 blocks, message conversion, and the
 # streaming over the library's cipher calls.
-norv_test_folder(tool_unit_tests tool_units)
+norv_test_folder(tool_unit_tests tool_units LABELS quick)
 target_link_libraries(tool_unit_tests PRIVATE tkp30_parts GTest::gtest_main)
