@@ -7,4 +7,4 @@ add_test(NAME include_graph
 add_test(NAME file_lengths
   COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/include_graph/check_file_lengths.cmake)
-set_tests_properties(include_graph PROPERTIES LABELS quick)
+set_tests_properties(include_graph file_lengths PROPERTIES LABELS quick)
