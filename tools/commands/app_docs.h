@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace CLI {
+namespace CLI {  // NOLINT(readability-identifier-naming): the parser's own name
 class App;
 }
 

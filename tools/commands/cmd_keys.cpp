@@ -177,62 +177,80 @@ void rand(const KeyOptions& o) {
   writeData(o.dataOut, bytes);
 }
 
-}  // namespace
+// The family's commands, added in the order --help lists them, sharing
+// one set of options.
+struct KeyCommands {
+  CLI::App& app;
+  Action& action;
+  std::shared_ptr<KeyOptions> o;
 
-void addKeyCommands(CLI::App& app, Action& action) {
-  auto o = std::make_shared<KeyOptions>();
-  auto add = [&](const std::string& name, const std::string& help,
-                 void (*body)(const KeyOptions&)) {
+  CLI::App* add(const std::string& name, const std::string& help,
+                void (*body)(const KeyOptions&)) const {
     auto* command = app.add_subcommand(name, help);
     onRun(*command, action, o, body);
     return command;
-  };
-  add("keygen", "Generate a 1024-bit key pair on the token (needs a login)", keygen);
+  }
+};
 
-  auto* importCommand =
-      add("import", "Import a 1024-bit RSA private key from a PEM file (needs a login)", importKey);
-  importCommand->add_option("-i,--in", o->in, "PEM file of the private key")->required();
-  importCommand->add_option("--passin", o->passin,
+void addKeyPairCommands(const KeyCommands& family) {
+  KeyOptions& o = *family.o;
+  family.add("keygen", "Generate a 1024-bit key pair on the token (needs a login)", keygen);
+
+  auto* importCommand = family.add(
+      "import", "Import a 1024-bit RSA private key from a PEM file (needs a login)", importKey);
+  importCommand->add_option("-i,--in", o.in, "PEM file of the private key")->required();
+  importCommand->add_option("--passin", o.passin,
                             "Pass phrase of an encrypted key: env:VARIABLE or file:PATH "
                             "(without it the tool asks on the terminal)");
 
-  auto* pub = add("pubkey", "Write a key pair's public key (PEM, DER or OpenSSH)", pubkey);
-  addKeySlotOption(*pub, o->slot);
-  pub->add_option("-o,--out", o->out, "File to write (default: stdout)");
-  pub->add_flag("--der", o->der, "DER SubjectPublicKeyInfo instead of PEM");
-  pub->add_flag("--ssh", o->ssh, "An OpenSSH public key line (authorized_keys)");
+  auto* pub = family.add("pubkey", "Write a key pair's public key (PEM, DER or OpenSSH)", pubkey);
+  addKeySlotOption(*pub, o.slot);
+  pub->add_option("-o,--out", o.out, "File to write (default: stdout)");
+  pub->add_flag("--der", o.der, "DER SubjectPublicKeyInfo instead of PEM");
+  pub->add_flag("--ssh", o.ssh, "An OpenSSH public key line (authorized_keys)");
+}
 
-  auto* signCommand = add("sign", "PKCS #1 v1.5 signature of a file (needs a login)", sign);
-  addKeySlotOption(*signCommand, o->slot);
-  addHashOption(*signCommand, o->hash);
-  signCommand->add_option("-i,--in", o->in, "File to sign")->required();
-  signCommand->add_option("-o,--out", o->out, "Signature file to write (128 bytes)")->required();
+void addKeyUseCommands(const KeyCommands& family) {
+  KeyOptions& o = *family.o;
+  auto* signCommand = family.add("sign", "PKCS #1 v1.5 signature of a file (needs a login)", sign);
+  addKeySlotOption(*signCommand, o.slot);
+  addHashOption(*signCommand, o.hash);
+  signCommand->add_option("-i,--in", o.in, "File to sign")->required();
+  signCommand->add_option("-o,--out", o.out, "Signature file to write (128 bytes)")->required();
 
-  auto* verifyCommand = add("verify", "Check a signature with a key pair's public key", verify);
-  addKeySlotOption(*verifyCommand, o->slot);
-  addHashOption(*verifyCommand, o->hash);
-  verifyCommand->add_option("-i,--in", o->in, "Signed file")->required();
-  verifyCommand->add_option("-s,--signature", o->signature, "Signature file")->required();
+  auto* verifyCommand =
+      family.add("verify", "Check a signature with a key pair's public key", verify);
+  addKeySlotOption(*verifyCommand, o.slot);
+  addHashOption(*verifyCommand, o.hash);
+  verifyCommand->add_option("-i,--in", o.in, "Signed file")->required();
+  verifyCommand->add_option("-s,--signature", o.signature, "Signature file")->required();
 
-  auto* encryptCommand =
-      add("rsa-encrypt", "PKCS #1 v1.5 encryption with a key pair's public key (up to 117 bytes)",
-          rsaEncrypt);
-  addKeySlotOption(*encryptCommand, o->slot);
-  encryptCommand->add_option("-i,--in", o->in, "Plaintext file")->required();
-  encryptCommand->add_option("-o,--out", o->out, "Ciphertext file to write")->required();
+  auto* encryptCommand = family.add(
+      "rsa-encrypt", "PKCS #1 v1.5 encryption with a key pair's public key (up to 117 bytes)",
+      rsaEncrypt);
+  addKeySlotOption(*encryptCommand, o.slot);
+  encryptCommand->add_option("-i,--in", o.in, "Plaintext file")->required();
+  encryptCommand->add_option("-o,--out", o.out, "Ciphertext file to write")->required();
 
   auto* decryptCommand =
-      add("rsa-decrypt", "Decrypt with a key pair's private key on the token (needs a login)",
-          rsaDecrypt);
-  addKeySlotOption(*decryptCommand, o->slot);
-  decryptCommand->add_option("-i,--in", o->in, "Ciphertext file (128 bytes)")->required();
-  decryptCommand->add_option("-o,--out", o->out, "Plaintext file to write")->required();
+      family.add("rsa-decrypt",
+                 "Decrypt with a key pair's private key on the token (needs a login)", rsaDecrypt);
+  addKeySlotOption(*decryptCommand, o.slot);
+  decryptCommand->add_option("-i,--in", o.in, "Ciphertext file (128 bytes)")->required();
+  decryptCommand->add_option("-o,--out", o.out, "Plaintext file to write")->required();
+}
 
-  auto* randCommand = add("rand", "Random bytes from the token", rand);
-  randCommand->add_option("count", o->count, "Number of bytes")
+}  // namespace
+
+void addKeyCommands(CLI::App& app, Action& action) {
+  const KeyCommands family{app, action, std::make_shared<KeyOptions>()};
+  addKeyPairCommands(family);
+  addKeyUseCommands(family);
+  auto* randCommand = family.add("rand", "Random bytes from the token", rand);
+  randCommand->add_option("count", family.o->count, "Number of bytes")
       ->required()
       ->check(numberIn(1, kMaxRandomBytes));
-  addDataOutOptions(*randCommand, o->dataOut);
+  addDataOutOptions(*randCommand, family.o->dataOut);
 }
 
 }  // namespace tkp30

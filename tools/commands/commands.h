@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace CLI {
+namespace CLI {  // NOLINT(readability-identifier-naming): the parser's own name
 class App;
 }
 

@@ -6,7 +6,7 @@
 #include "io/data_io.h"
 #include "io/pin_input.h"
 
-namespace CLI {
+namespace CLI {  // NOLINT(readability-identifier-naming): the parser's own name
 class App;
 }
 

@@ -4,7 +4,7 @@
 #include "common/digest_info.h"
 #include "crypto/digest.h"
 
-namespace CLI {
+namespace CLI {  // NOLINT(readability-identifier-naming): the parser's own name
 class App;
 }
 
