@@ -109,12 +109,14 @@ manual_and_completion() {
   dir=$(dirname "$TKP30")
   groff -man -Tutf8 -ww -z "$dir/tkp30.1" 2>"$ERR" && [ ! -s "$ERR" ] || fail "the manual page does not render cleanly"
   grep -q '^\.SS "tkp30 file create"' "$dir/tkp30.1" || fail "the manual lacks file create"
+  grep -qx '\\fB\\-\\-der\\fR' "$dir/tkp30.1" || fail "the manual gives a flag a value"
   # shellcheck disable=SC1091
   local words
   words=$(bash -c '. "$1"; COMP_WORDS=(tkp30 file cr); COMP_CWORD=2; _tkp30; echo "${COMPREPLY[*]}"
-                   COMP_WORDS=(tkp30 encrypt --ci); COMP_CWORD=2; _tkp30; echo "${COMPREPLY[*]}"' \
+                   COMP_WORDS=(tkp30 encrypt --ci); COMP_CWORD=2; _tkp30; echo "${COMPREPLY[*]}"
+                   COMP_WORDS=(tkp30 pubkey --der --ss); COMP_CWORD=3; _tkp30; echo "${COMPREPLY[*]}"' \
           _ "$dir/tkp30.bash")
-  [ "$words" = $'create\n--cipher' ] || fail "bash completion gave '$words'"
+  [ "$words" = $'create\n--cipher\n--ssh' ] || fail "bash completion gave '$words'"
 }
 
 messages_in_any_locale

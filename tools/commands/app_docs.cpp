@@ -20,7 +20,9 @@ Options visibleOptions(const CLI::App& app) {
   return app.get_options([](const CLI::Option* opt) { return !opt->get_group().empty(); });
 }
 
-bool takesValue(const CLI::Option& opt) { return opt.get_type_size() != 0; }
+// A flag's type still has a size (its bool's); what it never takes is a
+// value on the command line.
+bool takesValue(const CLI::Option& opt) { return opt.get_expected_max() != 0; }
 
 // Text for troff: backslashes escaped, no line taken for a request.
 std::string troff(const std::string& text) {
