@@ -41,10 +41,46 @@ certificates() {
   expect 0 "openssl verify -CAfile" -- "$OPENSSL" verify -CAfile ca.pem ca.pem
   "$OPENSSL" x509 -in ca.pem -noout -pubkey >ca.pub 2>"$ERR"
   same_files "certificate key is the token's" pub.pem ca.pub
+  extensions_are "CA" ca.pem "X509v3 Basic Constraints: critical CA:TRUE
+X509v3 Key Usage: critical Digital Signature, Certificate Sign, CRL Sign
+X509v3 Subject Key Identifier: <id>"
+  end_entity_certificates
   tk 0 "logout" logout
   tk 1 "csr logged out" csr --key 0 --subject /CN=x
   stderr_has "csr logged out" "nothing sent"
   tk 2 "bad subject" selfsign --key 0 --subject 'CN=x'
+}
+
+# extensions_are <what> <certificate> <lines>: every extension with its
+# value, as openssl prints them, one a line (a key identifier as <id>).
+extensions_are() {
+  expect 0 "$1 as text" -- "$OPENSSL" x509 -in "$2" -text -noout
+  local shown
+  shown=$(awk '/^ +X509v3 / && !/X509v3 extensions:/ {
+                 name = $0; getline; value = $0
+                 if (value ~ /^ *[0-9A-F:]+$/) value = "<id>"
+                 gsub(/^ +| +$/, "", name); gsub(/^ +| +$/, "", value); print name " " value }' "$OUT")
+  [ "$shown" = "$3" ] || fail "$1 extensions:"$'\n'"$shown"$'\n'"expected:"$'\n'"$3"
+}
+
+end_entity_certificates() {
+  tk 0 "selfsign --end-entity" selfsign --key 0 --subject '/CN=Token User' --end-entity -o ee.pem
+  expect 0 "openssl checks its own signature" -- "$OPENSSL" verify -check_ss_sig -CAfile ee.pem ee.pem
+  extensions_are "end entity" ee.pem "X509v3 Basic Constraints: critical CA:FALSE
+X509v3 Key Usage: critical Digital Signature, Key Encipherment
+X509v3 Extended Key Usage: TLS Web Client Authentication, E-mail Protection
+X509v3 Subject Key Identifier: <id>"
+  tk 0 "--eku codeSigning" selfsign --key 0 --subject /CN=Signer --end-entity --eku codeSigning -o cs.pem
+  extensions_are "code signing" cs.pem "X509v3 Basic Constraints: critical CA:FALSE
+X509v3 Key Usage: critical Digital Signature, Key Encipherment
+X509v3 Extended Key Usage: Code Signing
+X509v3 Subject Key Identifier: <id>"
+  tk 2 "--eku without --end-entity" selfsign --key 0 --subject /CN=x --eku codeSigning -o none.pem
+  stderr_has "--eku without --end-entity" "--eku requires --end-entity"
+  tk 2 "unknown --eku" --trace selfsign --key 0 --subject /CN=x --end-entity --eku clientAuth,mailSigning -o none.pem
+  stderr_has "unknown --eku" '"mailSigning" is not an extended key usage; choose from serverAuth, clientAuth'
+  stderr_lacks "unknown --eku" "slot 1 >"
+  [ ! -e none.pem ] || fail "a refused selfsign wrote its output"
 }
 
 encrypted_pem() {

@@ -25,5 +25,17 @@ TEST(Subject, AnythingElseIsAUsageError) {
     EXPECT_THROW(parseSubject(bad), UsageError) << bad;
 }
 
+TEST(EndEntityUse, PurposesInOpenSslsSpellingOnceEach) {
+  const auto use = endEntityUse("CODESIGNING, clientAuth,codeSigning");
+  EXPECT_TRUE(use.endEntity);
+  EXPECT_EQ(use.extendedKeyUsages, (std::vector<std::string>{"codeSigning", "clientAuth"}));
+}
+
+TEST(EndEntityUse, AnythingButAPurposeIsAUsageError) {
+  for (const char* bad :
+       {"", "clientAuth,", "CN", "commonName", "mailSigning", "1.3.6.1.5.5.7.3.4"})
+    EXPECT_THROW(endEntityUse(bad), UsageError) << bad;
+}
+
 }  // namespace
 }  // namespace tkp30

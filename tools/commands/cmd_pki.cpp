@@ -22,6 +22,8 @@ struct PkiOptions {
   std::string out = "-";
   common::Hash hash = common::Hash::Sha256;
   int days = 365;
+  bool endEntity = false;
+  std::string extendedKeyUsages = "clientAuth,emailProtection";
 };
 
 // The PEM that `build` makes from the slot's key and the subject, signed
@@ -46,8 +48,9 @@ void csr(const PkiOptions& o) {
 }
 
 void selfsign(const PkiOptions& o) {
-  writeSignedByToken(o, "selfsign", [&o](const TokenRsaKey& key, const X509_NAME& subject) {
-    return makeSelfSignedPem(key, subject, o.days, o.hash);
+  const CertificateUse use = o.endEntity ? endEntityUse(o.extendedKeyUsages) : CertificateUse{};
+  writeSignedByToken(o, "selfsign", [&o, &use](const TokenRsaKey& key, const X509_NAME& subject) {
+    return makeSelfSignedPem(key, subject, o.days, o.hash, use);
   });
 }
 
@@ -72,6 +75,15 @@ void addPkiCommands(CLI::App& app, Action& action) {
   addCommon(*cert, *o);
   cert->add_option("--days", o->days, "Days of validity from now (default 365)")
       ->check(numberIn(1, kMaxDays));
+  auto* endEntity = cert->add_flag(
+      "--end-entity", o->endEntity,
+      "A certificate for signing and encryption (CA:FALSE; digitalSignature, keyEncipherment) "
+      "instead of a CA's");
+  cert->add_option("--eku", o->extendedKeyUsages,
+                   "With --end-entity: its purposes, e.g. clientAuth,emailProtection (the "
+                   "default), codeSigning, serverAuth")
+      ->type_name("LIST")
+      ->needs(endEntity);
   onRun(*cert, action, o, selfsign);
 }
 

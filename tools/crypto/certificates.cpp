@@ -3,7 +3,10 @@
 #include <openssl/pem.h>
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <string_view>
 #include <vector>
 
 #include "common/digest_info.h"
@@ -15,6 +18,13 @@ namespace {
 
 constexpr long kSecondsPerDay = 24L * 60 * 60;
 constexpr std::size_t kSerialBytes = 8;
+
+// The purposes an end entity's certificate may name, written as OpenSSL
+// writes them; a name is taken in any case.
+constexpr std::array<std::string_view, 12> kPurposes = {
+    "serverAuth",   "clientAuth",       "codeSigning", "emailProtection",
+    "timeStamping", "OCSPSigning",      "ipsecIKE",    "msCodeInd",
+    "msCodeCom",    "msSmartcardLogin", "msEFS",       "anyExtendedKeyUsage"};
 
 // "/A=x/B=y" split at unescaped slashes, escapes resolved.
 std::vector<std::string> splitComponents(const std::string& text) {
@@ -60,7 +70,50 @@ common::Owned<ASN1_INTEGER> randomSerial() {
   return serial;
 }
 
-void fillCertificate(X509* cert, const TokenRsaKey& key, const X509_NAME& subject, int days) {
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+std::string_view trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string_view purposeNamed(std::string_view name) {
+  for (const std::string_view purpose : kPurposes)
+    if (sameIgnoringCase(purpose, name)) return purpose;
+  std::string listing;
+  for (const std::string_view purpose : kPurposes)
+    listing.append(listing.empty() ? "" : ", ").append(purpose);
+  throw UsageError("--eku: \"" + std::string(name) +
+                   "\" is not an extended key usage; choose from " + listing);
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text.append(text.empty() ? "" : ",").append(name);
+  return text;
+}
+
+void addUseExtensions(X509* cert, X509V3_CTX& ctx, const CertificateUse& use) {
+  if (use.endEntity) {
+    addExtension(cert, ctx, NID_basic_constraints, "critical,CA:FALSE");
+    addExtension(cert, ctx, NID_key_usage, "critical,digitalSignature,keyEncipherment");
+    if (!use.extendedKeyUsages.empty())
+      addExtension(cert, ctx, NID_ext_key_usage, joined(use.extendedKeyUsages).c_str());
+  } else {
+    addExtension(cert, ctx, NID_basic_constraints, "critical,CA:TRUE");
+    addExtension(cert, ctx, NID_key_usage, "critical,digitalSignature,keyCertSign,cRLSign");
+  }
+  addExtension(cert, ctx, NID_subject_key_identifier, "hash");
+}
+
+void fillCertificate(X509* cert, const TokenRsaKey& key, const X509_NAME& subject, int days,
+                     const CertificateUse& use) {
   const auto serial = randomSerial();
   if (X509_set_version(cert, X509_VERSION_3) != 1 ||
       X509_set_serialNumber(cert, serial.get()) != 1 ||
@@ -71,9 +124,7 @@ void fillCertificate(X509* cert, const TokenRsaKey& key, const X509_NAME& subjec
     throw Failure("cannot build the certificate");
   X509V3_CTX ctx;
   X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
-  addExtension(cert, ctx, NID_basic_constraints, "critical,CA:TRUE");
-  addExtension(cert, ctx, NID_key_usage, "critical,digitalSignature,keyCertSign,cRLSign");
-  addExtension(cert, ctx, NID_subject_key_identifier, "hash");
+  addUseExtensions(cert, ctx, use);
 }
 
 const EVP_MD* mdOf(common::Hash hash) { return common::specOf(hash).md(); }
@@ -99,6 +150,19 @@ common::Owned<X509_NAME> parseSubject(const std::string& text) {
   return name;
 }
 
+CertificateUse endEntityUse(const std::string& list) {
+  CertificateUse use{true, {}};
+  std::string_view rest = list;
+  for (;;) {
+    const std::size_t comma = rest.find(',');
+    const std::string purpose(purposeNamed(trimmed(rest.substr(0, comma))));
+    auto& usages = use.extendedKeyUsages;
+    if (std::find(usages.begin(), usages.end(), purpose) == usages.end()) usages.push_back(purpose);
+    if (comma == std::string_view::npos) return use;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
 std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, common::Hash hash) {
   common::Owned<X509_REQ> request(X509_REQ_new());
   if (!request || X509_REQ_set_version(request.get(), X509_REQ_VERSION_1) != 1 ||
@@ -112,10 +176,10 @@ std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, com
 }
 
 std::string makeSelfSignedPem(const TokenRsaKey& key, const X509_NAME& subject, int days,
-                              common::Hash hash) {
+                              common::Hash hash, const CertificateUse& use) {
   common::Owned<X509> cert(X509_new());
   if (!cert) throw Failure("out of memory");
-  fillCertificate(cert.get(), key, subject, days);
+  fillCertificate(cert.get(), key, subject, days, use);
   const int signatureLength = X509_sign(cert.get(), key.get(), mdOf(hash));
   key.throwIfTokenFailed();
   if (signatureLength <= 0) throw Failure("cannot sign the certificate");

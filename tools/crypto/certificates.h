@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/digest_info.h"
 #include "common/ossl_owned.h"
@@ -19,9 +20,23 @@ common::Owned<X509_NAME> parseSubject(const std::string& text);
 // The request, signed by the token, as PEM.
 std::string makeRequestPem(const TokenRsaKey& key, const X509_NAME& subject, common::Hash hash);
 
-// A CA certificate for the key, issued by itself, valid from now for
-// `days` days, signed by the token, as PEM.
+// What a self-signed certificate's key may do: sign certificates and
+// lists of revoked ones (a CA's, the default), or, for an end entity,
+// sign and take keys for the purposes named by their OpenSSL short names.
+// NSS and others refuse a CA's key usages for mail and documents.
+struct CertificateUse {
+  bool endEntity = false;
+  std::vector<std::string> extendedKeyUsages;
+};
+
+// An end entity's use for `list`, purposes separated by commas
+// ("clientAuth,emailProtection"). Throws UsageError for a name that is
+// not a purpose, with the names that are.
+CertificateUse endEntityUse(const std::string& list);
+
+// A certificate for the key, issued by itself, valid from now for `days`
+// days, signed by the token, as PEM.
 std::string makeSelfSignedPem(const TokenRsaKey& key, const X509_NAME& subject, int days,
-                              common::Hash hash);
+                              common::Hash hash, const CertificateUse& use = {});
 
 }  // namespace tkp30
