@@ -90,21 +90,20 @@ CK_RV getInterface(CK_UTF8CHAR_PTR name, CK_VERSION_PTR version, CK_INTERFACE_PT
 
 }  // namespace
 
+// TKP30_PKCS11_EXPORT (pkcs11/CMakeLists.txt) makes each of these visible
+// in the ELF module; on Windows the .def file names the exports.
 extern "C" {
 
-__attribute__((visibility("default"))) CK_RV C_GetFunctionList(CK_FUNCTION_LIST_PTR_PTR list) {
+TKP30_PKCS11_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST_PTR_PTR list) {
   return getFunctionList(list);
 }
 
-__attribute__((visibility("default"))) CK_RV C_GetInterfaceList(CK_INTERFACE_PTR list,
-                                                                CK_ULONG_PTR count) {
+TKP30_PKCS11_EXPORT CK_RV C_GetInterfaceList(CK_INTERFACE_PTR list, CK_ULONG_PTR count) {
   return getInterfaceList(list, count);
 }
 
-__attribute__((visibility("default"))) CK_RV C_GetInterface(CK_UTF8CHAR_PTR name,
-                                                            CK_VERSION_PTR version,
-                                                            CK_INTERFACE_PTR_PTR found,
-                                                            CK_FLAGS flags) {
+TKP30_PKCS11_EXPORT CK_RV C_GetInterface(CK_UTF8CHAR_PTR name, CK_VERSION_PTR version,
+                                         CK_INTERFACE_PTR_PTR found, CK_FLAGS flags) {
   return getInterface(name, version, found, flags);
 }
 

@@ -11,6 +11,12 @@
 #define CKF_END_OF_MESSAGE (1UL << 0)
 #define CKF_FIND_OBJECTS (1UL << 6)
 
+// Packed to 1 byte on Windows, as the standard's header packs its own
+// structures there (and p11-kit's, under the same condition).
+#if defined(_WIN32)
+#pragma pack(push, cryptoki, 1)
+#endif
+
 extern "C" {
 
 typedef struct CK_INTERFACE {
@@ -140,5 +146,9 @@ typedef struct CK_FUNCTION_LIST_3_0 {
 typedef CK_FUNCTION_LIST_3_0* CK_FUNCTION_LIST_3_0_PTR;
 
 }  // extern "C"
+
+#if defined(_WIN32)
+#pragma pack(pop, cryptoki)
+#endif
 
 #endif  // CKF_INTERFACE_FORK_SAFE

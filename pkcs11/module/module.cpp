@@ -1,14 +1,13 @@
 #include "module/module.h"
 
-#include <pthread.h>
-#include <unistd.h>
+#include "module/process.h"
 
 namespace p11 {
 namespace {
 
 std::mutex g_mutex;
 Module* g_module = nullptr;
-pid_t g_owner = 0;  // the process that initialised g_module
+unsigned long g_owner = 0;  // the process that initialised g_module
 
 // A fork never copies the mutex held by another thread: the child starts
 // with it free and the module as the parent left it between two calls.
@@ -31,12 +30,12 @@ CK_RV checkArguments(CK_VOID_PTR args) {
 
 std::mutex& moduleMutex() { return g_mutex; }
 
-Module* liveModule() { return g_owner == ::getpid() ? g_module : nullptr; }
+Module* liveModule() { return g_owner == currentProcess() ? g_module : nullptr; }
 
 CK_RV initializeModule(CK_VOID_PTR args) {
   if (const CK_RV rv = checkArguments(args); rv != CKR_OK) return rv;
-  static const int forkHandlers = pthread_atfork(lockForFork, unlockAfterFork, unlockAfterFork);
-  if (forkHandlers != 0) return CKR_CANT_LOCK;
+  static const bool forksGuarded = guardForks(lockForFork, unlockAfterFork);
+  if (!forksGuarded) return CKR_CANT_LOCK;
   std::lock_guard guard(g_mutex);
   if (liveModule() != nullptr) return CKR_CRYPTOKI_ALREADY_INITIALIZED;
   // A forked child that inherited its parent's module starts afresh. The
@@ -47,7 +46,7 @@ CK_RV initializeModule(CK_VOID_PTR args) {
   if (NORV_DAL_CreateMutex(&tokenMutex) != NORV_DAL_OK || tokenMutex == nullptr)
     return CKR_CANT_LOCK;
   g_module = new Module(tokenMutex);
-  g_owner = ::getpid();
+  g_owner = currentProcess();
   return CKR_OK;
 }
 

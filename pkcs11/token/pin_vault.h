@@ -1,7 +1,6 @@
 // The PINs the module keeps for an application (to log in again when the
-// token lost its login, and the super PIN for C_InitPIN): one page of
-// memory that is locked against swapping, left out of core dumps, reads as
-// zeros in a forked child, and is wiped whenever a PIN is dropped.
+// token lost its login, and the super PIN for C_InitPIN): one secret page
+// (token/secret_page.h), wiped whenever a PIN is dropped.
 #pragma once
 
 #include "ck/ck.h"
