@@ -32,7 +32,7 @@ CK_RV encryptCollected(Session& session, ByteView lastPart, CK_BYTE_PTR out, CK_
     rv = encryptWith(op->publicKey.get(), op->mechanism.padding, message.span(), cipher);
   if (rv == CKR_OK) {
     std::copy(cipher.begin(), cipher.end(), out);
-    *outLen = cipher.size();
+    *outLen = static_cast<CK_ULONG>(cipher.size());
   }
   op.reset();
   return rv;
@@ -77,7 +77,7 @@ CK_RV decryptCollected(Module& module, Session& session, ByteView lastPart, CK_B
   // The size asked for is the largest plaintext; a buffer is measured
   // against the plaintext itself.
   if (out == nullptr) {
-    *outLen = plaintextRoom(*op);
+    *outLen = static_cast<CK_ULONG>(plaintextRoom(*op));
     return CKR_OK;
   }
   const CK_ULONG room = *outLen;

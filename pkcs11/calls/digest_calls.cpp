@@ -14,7 +14,7 @@ CK_RV finishDigest(Session& session, ByteView lastPart, CK_BYTE_PTR out, CK_ULON
   const bool ok = op->digest.update(lastPart) && op->digest.finish(value);
   if (ok) {
     std::copy(value.begin(), value.end(), out);
-    *outLen = value.size();
+    *outLen = static_cast<CK_ULONG>(value.size());
   }
   op.reset();
   return ok ? CKR_OK : CKR_FUNCTION_FAILED;

@@ -27,7 +27,7 @@ bool formatted(const TokenLock&) {
 template <typename T>
 CK_RV listOut(std::span<const T> items, T* list, CK_ULONG_PTR count) {
   const CK_ULONG room = *count;
-  *count = items.size();
+  *count = static_cast<CK_ULONG>(items.size());
   if (list == nullptr) return CKR_OK;
   if (room < items.size()) return CKR_BUFFER_TOO_SMALL;
   std::copy(items.begin(), items.end(), list);
@@ -113,9 +113,10 @@ CK_RV GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
                   (record.userPinSet ? CKF_USER_PIN_INITIALIZED : 0) |
                   (readOnly ? CKF_WRITE_PROTECTED : 0);
     info->ulMaxSessionCount = CK_EFFECTIVELY_INFINITE;
-    info->ulSessionCount = module.sessions.count();
+    info->ulSessionCount = static_cast<CK_ULONG>(module.sessions.count());
     info->ulMaxRwSessionCount = CK_EFFECTIVELY_INFINITE;
-    info->ulRwSessionCount = module.sessions.count() - module.sessions.readOnlyCount();
+    info->ulRwSessionCount =
+        static_cast<CK_ULONG>(module.sessions.count() - module.sessions.readOnlyCount());
     info->ulMaxPinLen = common::kMaxPinLength;
     info->ulMinPinLen = common::kMinPinLength;
     info->ulTotalPublicMemory = CK_UNAVAILABLE_INFORMATION;

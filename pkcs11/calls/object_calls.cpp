@@ -148,7 +148,8 @@ CK_RV GetObjectSize(CK_SESSION_HANDLE h, CK_OBJECT_HANDLE handle, CK_ULONG_PTR s
     const Object* object = readyObject(module, handle, found);
     if (object == nullptr) return found;
     *size = 0;
-    for (const auto& [type, value] : object->attributes.all()) *size += value.size();
+    for (const auto& [type, value] : object->attributes.all())
+      *size += static_cast<CK_ULONG>(value.size());
     return CKR_OK;
   });
 }

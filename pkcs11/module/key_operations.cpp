@@ -141,11 +141,11 @@ CK_RV privateOperation(Module& module, int slot, const Block& in, std::span<std:
 CK_RV outputRoom(CK_BYTE_PTR out, CK_ULONG_PTR outLen, std::size_t needed, bool& ready) {
   ready = false;
   if (out == nullptr) {
-    *outLen = needed;
+    *outLen = static_cast<CK_ULONG>(needed);
     return CKR_OK;
   }
   if (*outLen < needed) {
-    *outLen = needed;
+    *outLen = static_cast<CK_ULONG>(needed);
     return CKR_BUFFER_TOO_SMALL;
   }
   ready = true;

@@ -49,13 +49,13 @@ CK_RV Attributes::copyOut(std::span<CK_ATTRIBUTE> tmpl,
       a.ulValueLen = CK_UNAVAILABLE_INFORMATION;
       rv = secret ? CKR_ATTRIBUTE_SENSITIVE : CKR_ATTRIBUTE_TYPE_INVALID;
     } else if (a.pValue == nullptr) {
-      a.ulValueLen = v->size();
+      a.ulValueLen = static_cast<CK_ULONG>(v->size());
     } else if (a.ulValueLen < v->size()) {
       a.ulValueLen = CK_UNAVAILABLE_INFORMATION;
       rv = CKR_BUFFER_TOO_SMALL;
     } else {
       if (!v->empty()) std::memcpy(a.pValue, v->data(), v->size());
-      a.ulValueLen = v->size();
+      a.ulValueLen = static_cast<CK_ULONG>(v->size());
     }
   }
   return rv;
