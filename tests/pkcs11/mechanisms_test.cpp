@@ -1,97 +1,15 @@
 // Private-key operations on the token, checked with libcrypto and the
-// key's published modulus; two threads and two processes at once.
+// key's published modulus; two threads at once (fork_test.cpp: two
+// processes; engine_test.cpp: while an ENGINE claims RSA).
 #include <openssl/rsa.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <thread>
 
-#include "module_fixture.h"
-#include "support/rsa_claiming_engine.h"
+#include "key_fixture.h"
 #include "support/rsa_test_keys.h"
 
 namespace p11test {
 namespace {
-
-class KeyTest : public ModuleTest {
- protected:
-  void SetUp() override {
-    ModuleTest::SetUp();
-    initToken();
-    s_ = openSession();
-    login(s_);
-    key_ = generateKeyPair(s_);
-    publicKey_ = rsatest::publicKey(attribute(s_, key_, CKA_MODULUS));
-  }
-
-  // libcrypto's verdict on a signature made by the token.
-  bool verifies(const Bytes& signature, const Bytes& data, int padding, const EVP_MD* md,
-                int salt = 0) {
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
-        EVP_PKEY_CTX_new_from_pkey(nullptr, publicKey_.get(), nullptr), &EVP_PKEY_CTX_free);
-    if (!ctx || EVP_PKEY_verify_init(ctx.get()) != 1 ||
-        EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding) != 1 ||
-        (md != nullptr && EVP_PKEY_CTX_set_signature_md(ctx.get(), md) != 1) ||
-        (padding == RSA_PKCS1_PSS_PADDING && EVP_PKEY_CTX_set_rsa_pss_saltlen(ctx.get(), salt) != 1))
-      return false;
-    Bytes digest = data;
-    if (md != nullptr) {
-      digest.resize(static_cast<std::size_t>(EVP_MD_get_size(md)));
-      EVP_Digest(data.data(), data.size(), digest.data(), nullptr, md, nullptr);
-    }
-    return EVP_PKEY_verify(ctx.get(), signature.data(), signature.size(), digest.data(), digest.size()) == 1;
-  }
-
-  Bytes encryptWithLibcrypto(const Bytes& plain, int padding, const EVP_MD* oaep = nullptr,
-                             const Bytes& label = {}) {
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
-        EVP_PKEY_CTX_new_from_pkey(nullptr, publicKey_.get(), nullptr), &EVP_PKEY_CTX_free);
-    EXPECT_TRUE(ctx && EVP_PKEY_encrypt_init(ctx.get()) == 1 &&
-                EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding) == 1);
-    if (oaep != nullptr) {
-      EVP_PKEY_CTX_set_rsa_oaep_md(ctx.get(), oaep);
-      EVP_PKEY_CTX_set_rsa_mgf1_md(ctx.get(), oaep);
-      if (!label.empty())
-        EVP_PKEY_CTX_set0_rsa_oaep_label(ctx.get(), OPENSSL_memdup(label.data(), label.size()),
-                                         static_cast<int>(label.size()));
-    }
-    Bytes out(128);
-    std::size_t n = out.size();
-    EXPECT_EQ(EVP_PKEY_encrypt(ctx.get(), out.data(), &n, plain.data(), plain.size()), 1);
-    return out;
-  }
-
-  CK_RV decrypt(CK_MECHANISM m, const Bytes& cipher, Bytes& plain) {
-    if (const CK_RV rv = c::DecryptInit(s_, &m, key_); rv != CKR_OK) return rv;
-    Bytes in = cipher;
-    plain.assign(128, 0);
-    CK_ULONG n = plain.size();
-    const CK_RV rv = c::Decrypt(s_, in.data(), in.size(), plain.data(), &n);
-    plain.resize(n);
-    return rv;
-  }
-
-  // Signs in session s; true when every signature verifies.
-  bool signManyTimes(CK_SESSION_HANDLE s, int count) {
-    for (int i = 0; i < count; ++i) {
-      Bytes message = {'m', static_cast<std::uint8_t>(i)};
-      CK_MECHANISM m = {CKM_SHA256_RSA_PKCS, nullptr, 0};
-      Bytes signature(128);
-      CK_ULONG length = signature.size();
-      if (c::SignInit(s, &m, key_) != CKR_OK ||
-          c::Sign(s, message.data(), message.size(), signature.data(), &length) != CKR_OK ||
-          !verifies(signature, message, RSA_PKCS1_PADDING, EVP_sha256()))
-        return false;
-    }
-    return true;
-  }
-
-  CK_SESSION_HANDLE s_ = 0;
-  CK_OBJECT_HANDLE key_ = 0;
-  rsatest::Pkey publicKey_{nullptr};
-};
-
-const Bytes kMessage = {'t', 'o', ' ', 's', 'i', 'g', 'n'};
 
 TEST_F(KeyTest, SignaturesVerifyWithLibcrypto) {
   struct Case {
@@ -135,24 +53,6 @@ TEST_F(KeyTest, SignaturesVerifyWithLibcrypto) {
 
 // The openssl command and curl register an ENGINE for RSA before they load
 // the module: its keys still open, sign and verify.
-TEST_F(KeyTest, KeysServeWhileAnEngineClaimsRsa) {
-  ASSERT_EQ(c::Finalize(nullptr), CKR_OK);
-  const RsaClaimingEngine engine;
-  ASSERT_TRUE(engine.registered());
-  ASSERT_EQ(c::Initialize(nullptr), CKR_OK);
-  s_ = openSession();
-  login(s_);
-  Bytes signature;
-  ASSERT_EQ(sign(s_, key_, {CKM_SHA256_RSA_PKCS, nullptr, 0}, kMessage, signature), CKR_OK);
-  CK_OBJECT_CLASS publicClass = CKO_PUBLIC_KEY;
-  const auto found = find(s_, {{CKA_CLASS, &publicClass, sizeof publicClass}});
-  ASSERT_EQ(found.size(), 1u);
-  CK_MECHANISM m = {CKM_SHA256_RSA_PKCS, nullptr, 0};
-  Bytes data = kMessage;
-  ASSERT_EQ(c::VerifyInit(s_, &m, found[0]), CKR_OK);
-  EXPECT_EQ(c::Verify(s_, data.data(), data.size(), signature.data(), signature.size()), CKR_OK);
-}
-
 TEST_F(KeyTest, RawInputMustLieBelowTheModulus) {
   const Bytes modulus = attribute(s_, key_, CKA_MODULUS);
   Bytes signature;
@@ -223,7 +123,7 @@ TEST_F(KeyTest, RandomBytesOfAnyLength) {
   EXPECT_EQ(c::SeedRandom(s_, a.data(), 8), CKR_RANDOM_SEED_NOT_SUPPORTED);
 }
 
-TEST_F(KeyTest, TwoThreadsAndTwoProcessesSignAtOnce) {
+TEST_F(KeyTest, TwoThreadsSignAtOnce) {
   const CK_SESSION_HANDLE other = openSession();
   bool threadOk = false;
   std::thread thread([&] { threadOk = signManyTimes(other, 20); });
@@ -231,21 +131,6 @@ TEST_F(KeyTest, TwoThreadsAndTwoProcessesSignAtOnce) {
   thread.join();
   EXPECT_TRUE(mainOk);
   EXPECT_TRUE(threadOk);
-
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    CK_SESSION_HANDLE s = 0;
-    const bool ok = c::Initialize(nullptr) == CKR_OK &&
-                    c::OpenSession(0, CKF_SERIAL_SESSION, nullptr, nullptr, &s) == CKR_OK &&
-                    c::Login(s, CKU_USER, pinPtr(kUserPin), kUserPin.size()) == CKR_OK &&
-                    signManyTimes(s, 20);
-    _exit(ok ? 0 : 1);
-  }
-  EXPECT_TRUE(signManyTimes(s_, 20));
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

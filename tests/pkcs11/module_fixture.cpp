@@ -1,14 +1,14 @@
 #include "module_fixture.h"
 
-#include <stdlib.h>
-
+#include <cstdlib>
 #include <filesystem>
 
 #include <openssl/x509.h>
 
 #include "dmcos.h"
-#include "support/rsa_test_keys.h"
 #include "norv_dal_tkp30.h"
+#include "support/rsa_test_keys.h"
+#include "support/test_os.h"
 
 namespace p11test {
 
@@ -16,11 +16,9 @@ void ModuleTest::SetUp() {
   const char* root = std::getenv("TKP30_TEST_TMP");
   const std::string base = root && *root ? root : std::filesystem::temp_directory_path().string();
   std::filesystem::create_directories(base);
-  std::string pattern = base + "/p11-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  dir_ = pattern;
+  dir_ = testos::makeTempDir(base + "/p11-");
   image_ = dir_ + "/token.img";
-  ::setenv("TKP30_SLOTS", ("emu:" + image_).c_str(), 1);
+  testos::setEnv("TKP30_SLOTS", ("emu:" + image_).c_str());
   ASSERT_EQ(c::Initialize(nullptr), CKR_OK);
 }
 
@@ -59,7 +57,8 @@ CK_OBJECT_HANDLE ModuleTest::generateKeyPair(CK_SESSION_HANDLE s, const Bytes& i
   CK_ULONG bits = 1024;
   CK_BBOOL yes = CK_TRUE;
   Bytes keyId = id;
-  CK_ATTRIBUTE pub[] = {{CKA_TOKEN, &yes, 1}, {CKA_MODULUS_BITS, &bits, sizeof bits},
+  CK_ATTRIBUTE pub[] = {{CKA_TOKEN, &yes, 1},
+                        {CKA_MODULUS_BITS, &bits, sizeof bits},
                         {CKA_ID, keyId.data(), keyId.size()}};
   CK_ATTRIBUTE priv[] = {{CKA_TOKEN, &yes, 1}, {CKA_ID, keyId.data(), keyId.size()}};
   CK_OBJECT_HANDLE publicKey = 0;
@@ -77,7 +76,8 @@ Bytes ModuleTest::attribute(CK_SESSION_HANDLE s, CK_OBJECT_HANDLE object, CK_ATT
   return value;
 }
 
-std::vector<CK_OBJECT_HANDLE> ModuleTest::find(CK_SESSION_HANDLE s, std::vector<CK_ATTRIBUTE> tmpl) {
+std::vector<CK_OBJECT_HANDLE> ModuleTest::find(CK_SESSION_HANDLE s,
+                                               std::vector<CK_ATTRIBUTE> tmpl) {
   std::vector<CK_OBJECT_HANDLE> found(64);
   CK_ULONG count = 0;
   EXPECT_EQ(c::FindObjectsInit(s, tmpl.data(), tmpl.size()), CKR_OK);
@@ -117,7 +117,8 @@ Bytes selfSignedCertificate() {
   const rsatest::Pkey key = rsatest::generate(1024);
   std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), &X509_free);
   X509_NAME* name = X509_get_subject_name(cert.get());
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("t"), -1, -1, 0);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("t"),
+                             -1, -1, 0);
   ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 77);
   X509_set_issuer_name(cert.get(), name);
   X509_gmtime_adj(X509_getm_notBefore(cert.get()), 0);

@@ -2,34 +2,15 @@
 // before any byte behind them is read, single-part calls that may not end
 // multi-part operations, and copies of certificates and data objects.
 #include <openssl/evp.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "common/module_range.h"
+#include "guard_page.h"
 #include "module_fixture.h"
 #include "norv_dal_tkp30.h"
 #include "records/storage_limits.h"
 
 namespace p11test {
 namespace {
-
-// A page that any read faults on: a value or template placed there proves
-// that the module refused it without reading.
-class GuardPage {
- public:
-  GuardPage()
-      : size_(static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))),
-        page_(::mmap(nullptr, size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)) {}
-  ~GuardPage() { ::munmap(page_, size_); }
-  GuardPage(const GuardPage&) = delete;
-  GuardPage& operator=(const GuardPage&) = delete;
-  void* address() const { return page_; }
-  CK_ATTRIBUTE_PTR tmpl() const { return static_cast<CK_ATTRIBUTE_PTR>(page_); }
-
- private:
-  std::size_t size_;
-  void* page_;
-};
 
 class RulesTest : public ModuleTest {
  protected:
