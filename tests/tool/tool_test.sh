@@ -227,6 +227,30 @@ trace_and_power_cycle() {
   expect 1 "power-cycle of a missing image" -- "$TKP30" emu power-cycle "$WORK/missing.img"
 }
 
+# The PKCS #11 module's directory as `info` reads it: absent, a valid copy,
+# and a copy of a newer format (the module then keeps the token read-only).
+module_directory() {
+  tk 0 "info without the module's directory" info
+  stdout_has "info without the module's directory" "directory absent"
+  local copy newer
+  copy=$(python3 -c 'import hashlib, struct
+payload = b"objects"
+head = b"TKPM" + bytes([1, 2]) + struct.pack(">HI", len(payload), 7)
+print((head + hashlib.sha256(head + payload).digest()[:8] + payload).hex())')
+  newer=544b504d0202000700000007
+  tk 0 "a directory file" file create --type 3 --index 388 --size 64 --read free --write user
+  tk 0 "a directory copy written" file write --type 3 --index 388 --hex "$copy"
+  tk 0 "info with the module's directory" info
+  stdout_has "info with the module's directory" "directory readable"
+  tk 0 "a copy of a newer format written" file write --type 3 --index 388 --hex "$newer"
+  tk 0 "info with a newer directory" info
+  stdout_has "info with a newer directory" "directory unreadable"
+  stdout_has "info with a newer directory" "keeps the token read-only"
+  tk 0 "info --json with a newer directory" info --json
+  stdout_has "info --json with a newer directory" '"pkcs11_directory": "unreadable"'
+  tk 0 "the directory file deleted" file delete --yes --type 3 --index 388
+}
+
 demo() {
   expect 0 "demo" -- "$TKP30" demo
   stdout_has "demo" "all 11 steps did what they should"
@@ -238,6 +262,7 @@ messages
 format_and_info
 pin_flows
 file_round_trips
+module_directory
 keys_and_signatures
 ciphers
 trace_and_power_cycle

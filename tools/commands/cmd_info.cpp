@@ -11,6 +11,7 @@
 #include "io/result_text.h"
 #include "io/tool_error.h"
 #include "norv_dal_tkp30.h"
+#include "token/module_directory.h"
 #include "token/token_checks.h"
 #include "token/token_select.h"
 
@@ -42,6 +43,7 @@ struct TokenInfo {
   std::vector<int> keyPairs;
   bool globalInfoFile = false;
   std::vector<UserFile> userFiles;
+  ModuleDirectory directory = ModuleDirectory::Absent;
 };
 
 // The login probe reads a file that formatting creates: on a blank token
@@ -85,6 +87,7 @@ TokenInfo gather() {
   info.keyPairs = keyPairsInUse();
   info.globalInfoFile = globalInfoFilePresent();
   info.userFiles = userDataFiles();
+  info.directory = moduleDirectory();
   return info;
 }
 
@@ -107,7 +110,11 @@ void printText(const TokenInfo& info) {
   if (info.userFiles.empty()) std::cout << " none";
   for (const UserFile& f : info.userFiles)
     std::cout << "\n  type " << f.type << " index " << f.index << (f.deleted ? " (deleted)" : "");
-  std::cout << "\n";
+  std::cout << "\nPKCS #11 objects: directory " << moduleDirectoryName(info.directory) << "\n";
+  if (info.directory == ModuleDirectory::Unreadable)
+    std::cout << "                (a newer format, or its files changed by something else: the\n"
+                 "                PKCS #11 module keeps the token read-only; only formatting\n"
+                 "                through the module, C_InitToken, starts it afresh)\n";
 }
 
 void printJson(const TokenInfo& info) {
@@ -126,7 +133,7 @@ void printJson(const TokenInfo& info) {
       std::cout << (i ? ", " : "") << "{\"type\": " << f.type << ", \"index\": " << f.index
                 << ", \"deleted\": " << jsonBool(f.deleted) << "}";
     }
-    std::cout << "]";
+    std::cout << "], \"pkcs11_directory\": " << jsonString(moduleDirectoryName(info.directory));
   }
   std::cout << "}\n";
 }
