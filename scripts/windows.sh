@@ -26,21 +26,9 @@ step() { printf '\n==== windows: %s (at %ds) ====\n' "$*" "$SECONDS"; }
 SUDO=""
 [[ $(id -u) -eq 0 ]] || SUDO="sudo"
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+. "$root/scripts/debian_sources.sh"
 
-# Source entries mirroring the system's binary ones, so that
-# `apt-get source` finds the OpenSSL the system runs.
-add_source_entries() {
-  local list=/etc/apt/sources.list.d/tkp30-deb-src.sources
-  [[ -e $list ]] && return 0
-  if [[ -e /etc/apt/sources.list.d/debian.sources ]]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $SUDO tee "$list" >/dev/null
-  else
-    list=/etc/apt/sources.list.d/tkp30-deb-src.list
-    sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list | $SUDO tee "$list" >/dev/null
-  fi
-  return 1
-}
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 install_packages() {
   local update=0 missing=()
@@ -67,26 +55,11 @@ install_packages() {
 step "packages"
 install_packages
 
-# Debian versions of the OpenSSL source, newest first.
-newest_first() {
-  local sorted=() v i
-  for v in "$@"; do
-    for ((i = ${#sorted[@]}; i > 0; i--)); do
-      dpkg --compare-versions "${sorted[i - 1]}" ge "$v" && break
-      sorted[i]=${sorted[i - 1]}
-    done
-    sorted[i]=$v
-  done
-  printf '%s\n' "${sorted[@]}"
-}
-
 # The OpenSSL source to build: the version the system's libcrypto comes
 # from, else the newest the archive offers.
 openssl_candidates() {
   dpkg-query -W -f='${source:Version}\n' libssl-dev 2>/dev/null || true
-  mapfile -t listed < <(apt-cache showsrc openssl 2>/dev/null | awk '/^Version:/ {print $2}')
-  ((${#listed[@]})) && newest_first "${listed[@]}"
-  return 0
+  listed_source_versions openssl
 }
 
 # Only what the library, the emulator and the tool use: RSA, DES, RC2,
@@ -112,12 +85,8 @@ openssl_for_mingw() {
   done
   work="$(mktemp -d)"
   trap 'rm -rf "$work"' RETURN
-  for v in "${versions[@]}"; do
-    (cd "$work" && apt-get source -qq "openssl=$v" >&2) && break
-    rm -rf "${work:?}"/*
-    v=""
-  done
-  [[ -n $v ]] || { echo "windows: apt-get source openssl failed for ${versions[*]}" >&2; return 1; }
+  v=$(fetch_source openssl "$work" "${versions[@]}") ||
+    { echo "windows: apt-get source openssl failed for ${versions[*]}" >&2; return 1; }
   out="$cache/openssl-$v-$arch-mingw"
   echo "windows: building libcrypto $v for $arch mingw" >&2
   if ! (
