@@ -73,7 +73,7 @@ void setNextFree(void* slot, void* next) {
 // Hands slots out of slotRuns and takes them back, under its lock.
 class Registry {
  public:
-  constexpr Registry() = default;
+  Registry() = default;
   // A context still live may yet be used or released by the caller's
   // objects destroyed after this one, or by a thread still running at
   // exit: the memory then stays. No context is handed out afterwards.
@@ -178,10 +178,12 @@ class Registry {
   bool closed_ = false;
 };
 
-// Constant-initialised: ready before any code of the process runs; its
-// destructor is registered as the library loads, so it runs after those
-// of the caller's objects built later, which may still release contexts.
-constinit Registry registry;
+// Constant-initialised where std::mutex is constexpr (glibc; not mingw's,
+// where it is built as the DLL loads, before any caller's code runs): ready
+// before any code of the process runs. Its destructor is registered as the
+// library loads, so it runs after those of the caller's objects built
+// later, which may still release contexts.
+Registry registry;
 
 }  // namespace
 
