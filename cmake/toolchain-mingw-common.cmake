@@ -1,0 +1,16 @@
+# What the two mingw-w64 toolchain files share (POSIX thread model, for
+# std::thread and std::mutex). Each sets CMAKE_SYSTEM_PROCESSOR and
+# NORV_MINGW_PREFIX before it includes this file, and names its Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${NORV_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${NORV_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${NORV_MINGW_PREFIX}-windres)
+set(CMAKE_OBJDUMP ${NORV_MINGW_PREFIX}-objdump)
+set(CMAKE_DLLTOOL ${NORV_MINGW_PREFIX}-dlltool)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${NORV_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
