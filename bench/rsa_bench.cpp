@@ -119,7 +119,7 @@ bool prebuiltCall(const Operation& op, const BenchKey& k, RSA* rsa, Bytes& out) 
 }
 
 double prebuiltCpuNanos(const Operation& op, const BenchKey& k) {
-  const auto rsa = dal::RsaPublicKey::FromRecord(dal::MakePublicKeyRecord(k.n));
+  const auto rsa = dal::RsaPublicKey::fromRecord(dal::makePublicKeyRecord(k.n));
   Bytes out(256);
   prebuiltCall(op, k, rsa->get(), out);  // the key object's first use is not timed
   const double start = threadCpuNanos();
@@ -156,7 +156,7 @@ void runExport(benchmark::State& state, const Operation& op, std::size_t keyCoun
 
 void runPrebuilt(benchmark::State& state, const Operation& op) {
   const BenchKey& k = keysOf(state.range(0))[0];
-  const auto rsa = dal::RsaPublicKey::FromRecord(dal::MakePublicKeyRecord(k.n));
+  const auto rsa = dal::RsaPublicKey::fromRecord(dal::makePublicKeyRecord(k.n));
   Bytes out(256);
   for (auto _ : state) {
     if (!prebuiltCall(op, k, rsa->get(), out)) {

@@ -7,6 +7,9 @@
 
 namespace p11::calls {
 
+// The standard's names without their C_.
+// NOLINTBEGIN(readability-identifier-naming)
+
 // general_calls.cpp
 CK_RV Initialize(CK_VOID_PTR args);
 CK_RV Finalize(CK_VOID_PTR reserved);
@@ -144,5 +147,6 @@ CK_RV MessageBegin(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG paramete
 CK_RV VerifyMessage(CK_SESSION_HANDLE h, CK_VOID_PTR parameter, CK_ULONG parameterLen,
                     CK_BYTE_PTR data, CK_ULONG dataLen, CK_BYTE_PTR signature,
                     CK_ULONG signatureLen);
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace p11::calls

@@ -19,6 +19,8 @@
 
 extern "C" {
 
+// The standard's names, as its own header spells them.
+// NOLINTBEGIN(readability-identifier-naming)
 typedef struct CK_INTERFACE {
   CK_CHAR* pInterfaceName;
   CK_VOID_PTR pFunctionList;
@@ -144,6 +146,7 @@ typedef struct CK_FUNCTION_LIST_3_0 {
   CK_C_MessageFinal C_MessageVerifyFinal;
 } CK_FUNCTION_LIST_3_0;
 typedef CK_FUNCTION_LIST_3_0* CK_FUNCTION_LIST_3_0_PTR;
+// NOLINTEND(readability-identifier-naming)
 
 }  // extern "C"
 

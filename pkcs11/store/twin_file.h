@@ -33,6 +33,8 @@ inline constexpr TwinFile kDirectoryFile = {
     kDirectoryCapacity,    common::FileAccess::Free,    common::FileAccess::User};
 
 // What the token held at the last load or store.
+// clang-tidy 14 takes the defaulted comparisons below for a variable __i0.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl*,readability-identifier-naming)
 struct TwinState {
   struct Copy {
     int file = -1;                     // position in the run, -1: none left

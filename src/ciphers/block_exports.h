@@ -41,26 +41,26 @@ std::int32_t withEngine(typename Cipher::Context* ctx, const ErrorMap& map, Call
 // Update and one-shot calls: input in, output and its count out. The
 // engine's member is a template argument, so that the call to it is
 // direct.
-template <typename Cipher, auto member>
+template <typename Cipher, auto Member>
 std::int32_t streamCall(typename Cipher::Context* ctx, const std::uint8_t* in, std::uint32_t inLen,
                         std::uint8_t* out, std::uint32_t* outLen, const ErrorMap& map) {
   return guarded([&] {
     if (ctx == nullptr || out == nullptr || outLen == nullptr || !inputValid(in, inLen))
       return NORV_DAL_ERR_PARAM;
     return withEngine<Cipher>(ctx, map, [&](BlockEngine& engine) {
-      return (engine.*member)(std::span(in, inLen), out, *outLen);
+      return (engine.*Member)(std::span(in, inLen), out, *outLen);
     });
   });
 }
 
 // Final calls: output and its count out.
-template <typename Cipher, auto member>
+template <typename Cipher, auto Member>
 std::int32_t finalCall(typename Cipher::Context* ctx, std::uint8_t* out, std::uint32_t* outLen,
                        const ErrorMap& map) {
   return guarded([&] {
     if (ctx == nullptr || out == nullptr || outLen == nullptr) return NORV_DAL_ERR_PARAM;
     return withEngine<Cipher>(ctx, map,
-                              [&](BlockEngine& engine) { return (engine.*member)(out, *outLen); });
+                              [&](BlockEngine& engine) { return (engine.*Member)(out, *outLen); });
   });
 }
 

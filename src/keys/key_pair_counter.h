@@ -17,14 +17,14 @@ struct KeyPairSlot {
 };
 
 // The slot a counter value names.
-KeyPairSlot SlotOf(std::uint16_t counter);
+KeyPairSlot slotOf(std::uint16_t counter);
 
 // Selects the counter file and reads the counter; nothing when either
 // step is refused or the card delivers fewer than two bytes.
-std::optional<std::uint16_t> ReadKeyPairCounter();
+std::optional<std::uint16_t> readKeyPairCounter();
 
 // Selects the counter file and writes `counter` back, low byte first.
 // Returns the status word of the refused step, or 0x9000.
-std::int32_t WriteKeyPairCounter(std::uint16_t counter);
+std::int32_t writeKeyPairCounter(std::uint16_t counter);
 
 }  // namespace dal

@@ -26,7 +26,7 @@ RsaKeyCache::RsaKeyCache(std::size_t capacity) : capacity_(capacity) { entries_.
 std::shared_ptr<const RsaPublicKey> RsaKeyCache::get(const PublicKeyRecord& record) {
   if (auto kept = find(record)) return kept;
   // Built outside the lock: threads with other keys need not wait for it.
-  auto built = RsaPublicKey::FromRecord(record);
+  auto built = RsaPublicKey::fromRecord(record);
   if (!built) return nullptr;
   auto key = std::make_shared<const RsaPublicKey>(std::move(*built));
   keep(record, key);
@@ -63,7 +63,7 @@ void RsaKeyCache::keep(const PublicKeyRecord& record, std::shared_ptr<const RsaP
   entries_.insert(entries_.begin(), Entry{record, std::move(key)});
 }
 
-RsaKeyCache& SoftRsaKeyCache() {
+RsaKeyCache& softRsaKeyCache() {
   static RsaKeyCache cache(afterCryptoSetUp(kSoftRsaKeys));
   return cache;
 }

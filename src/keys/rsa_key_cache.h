@@ -41,6 +41,6 @@ class RsaKeyCache {
 
 // The cache of the software RSA calls keeps the last this many keys.
 inline constexpr std::size_t kSoftRsaKeys = 8;
-RsaKeyCache& SoftRsaKeyCache();
+RsaKeyCache& softRsaKeyCache();
 
 }  // namespace dal

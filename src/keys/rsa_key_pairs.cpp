@@ -37,7 +37,7 @@ void publishSlot(const KeyPairSlot& slot, std::int32_t* pubKeyId, std::int32_t* 
 // The pair is complete on the token; a counter left behind would hand the
 // same slot out again, so a failed write-back is not reported as success.
 std::int32_t advanceCounter(std::uint16_t counter) {
-  const std::int32_t sw = WriteKeyPairCounter(static_cast<std::uint16_t>(counter + 1));
+  const std::int32_t sw = writeKeyPairCounter(static_cast<std::uint16_t>(counter + 1));
   if (sw == kSwSuccess) return NORV_DAL_OK;
   DAL_LOG_VALUE("******>key pair counter Error:", sw);
   return NORV_DAL_ERR_WRITE_FILE;
@@ -52,12 +52,12 @@ std::int32_t requestGeneration(const KeyPairSlot& slot) {
 }
 
 std::int32_t generate(std::int32_t* pubKeyId, std::int32_t* priKeyId) {
-  const auto counter = ReadKeyPairCounter();
+  const auto counter = readKeyPairCounter();
   if (!counter) {
     DAL_LOG("******>NORV_DAL_GenRsaKeyPair1");
     return NORV_DAL_ERR_READ_FILE;
   }
-  const KeyPairSlot slot = SlotOf(*counter);
+  const KeyPairSlot slot = slotOf(*counter);
   publishSlot(slot, pubKeyId, priKeyId);
   if (const std::int32_t sw = requestGeneration(slot); sw != kSwSuccess) {
     DAL_LOG_VALUE("******>GenerateRSAKeypair2 Error:", sw);
@@ -91,13 +91,13 @@ bool writePrivateHalf(const KeyPairSlot& slot, const ImportedKey& key) {
 }
 
 std::int32_t import(const ImportedKey& key, std::int32_t* pubKeyId, std::int32_t* priKeyId) {
-  const auto counter = ReadKeyPairCounter();
+  const auto counter = readKeyPairCounter();
   if (!counter) {
     DAL_LOG("******>NORV_DAL_ImportRsaKeyPair 1");
     return NORV_DAL_ERR_READ_FILE;
   }
   DAL_LOG("BEGIN NORV_DAL_ImportRsaKeyPair:");
-  const KeyPairSlot slot = SlotOf(*counter);
+  const KeyPairSlot slot = slotOf(*counter);
   publishSlot(slot, pubKeyId, priKeyId);
   if (!slot.addressable() || !writePublicHalf(slot, key) || !writePrivateHalf(slot, key)) {
     return NORV_DAL_ERR_CREATE_FILE;

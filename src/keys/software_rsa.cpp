@@ -30,11 +30,11 @@ Bignum toBignum(std::span<const std::uint8_t, kMaxModulusBytes> bytes) {
 
 }  // namespace
 
-bool SupportedModulusLength(std::size_t nLen) {
+bool supportedModulusLength(std::size_t nLen) {
   return nLen == kModulus1024 || nLen == kModulus2048;
 }
 
-PublicKeyRecord MakePublicKeyRecord(std::span<const std::uint8_t> n) {
+PublicKeyRecord makePublicKeyRecord(std::span<const std::uint8_t> n) {
   PublicKeyRecord record;
   record.bits = static_cast<std::uint32_t>(8 * n.size());
   std::copy(n.begin(), n.end(), record.modulus.end() - static_cast<std::ptrdiff_t>(n.size()));
@@ -45,7 +45,7 @@ PublicKeyRecord MakePublicKeyRecord(std::span<const std::uint8_t> n) {
 
 void RsaPublicKey::Free::operator()(RSA* rsa) const { RSA_free(rsa); }
 
-std::optional<RsaPublicKey> RsaPublicKey::FromRecord(const PublicKeyRecord& record) {
+std::optional<RsaPublicKey> RsaPublicKey::fromRecord(const PublicKeyRecord& record) {
   RsaPublicKey key(RSA_new());
   Bignum n = toBignum(record.modulus);
   Bignum e = toBignum(record.exponent);
@@ -62,7 +62,7 @@ namespace {
 // the cache keeps it.
 bool publicEncrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                    std::uint8_t* output, std::int32_t& outputLen, int padding) {
-  const auto rsa = SoftRsaKeyCache().get(key);
+  const auto rsa = softRsaKeyCache().get(key);
   if (!rsa) return false;
   const int written =
       RSA_public_encrypt(static_cast<int>(input.size()), input.data(), output, rsa->get(), padding);
@@ -73,23 +73,23 @@ bool publicEncrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> inp
 
 }  // namespace
 
-bool SoftRsaRaw(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
+bool softRsaRaw(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                 std::uint8_t* output, std::int32_t& outputLen) {
   if (input.size() != key.bits / 8) return false;
   return publicEncrypt(key, input, output, outputLen, RSA_NO_PADDING);
 }
 
 // The length limit (the key's size less 11) is libcrypto's to enforce.
-bool SoftRsaPkcs1Encrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
+bool softRsaPkcs1Encrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                          std::uint8_t* output, std::int32_t& outputLen) {
   if (input.size() > kMaxModulusBytes) return false;  // too long for any key; keeps int exact
   return publicEncrypt(key, input, output, outputLen, RSA_PKCS1_PADDING);
 }
 
-bool SoftRsaPkcs1Decrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
+bool softRsaPkcs1Decrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                          std::uint8_t* output, std::int32_t& outputLen) {
   if (input.size() != key.bits / 8) return false;
-  const auto rsa = SoftRsaKeyCache().get(key);
+  const auto rsa = softRsaKeyCache().get(key);
   if (!rsa) return false;
   std::array<std::uint8_t, kMaxModulusBytes> block{};
   const int length = RSA_public_decrypt(static_cast<int>(input.size()), input.data(), block.data(),

@@ -17,7 +17,7 @@ namespace dal {
 inline constexpr std::size_t kMaxModulusBytes = 256;
 
 // True for the two modulus lengths the software operations accept (bytes).
-bool SupportedModulusLength(std::size_t nLen);
+bool supportedModulusLength(std::size_t nLen);
 
 // The caller's key in a fixed shape: both numbers big-endian and
 // right-aligned in 256 bytes, `bits` the nominal size (8 x nLen).
@@ -28,13 +28,13 @@ struct PublicKeyRecord {
 };
 
 // `n` must have a supported length.
-PublicKeyRecord MakePublicKeyRecord(std::span<const std::uint8_t> n);
+PublicKeyRecord makePublicKeyRecord(std::span<const std::uint8_t> n);
 
 // Owns one libcrypto RSA object carrying only n and e; freed on every path.
 class RsaPublicKey {
  public:
   // Empty when libcrypto cannot build the object.
-  static std::optional<RsaPublicKey> FromRecord(const PublicKeyRecord& record);
+  static std::optional<RsaPublicKey> fromRecord(const PublicKeyRecord& record);
   RSA* get() const { return rsa_.get(); }
 
  private:
@@ -48,12 +48,12 @@ class RsaPublicKey {
 // Each writes the result and its length only on success. `output` holds
 // the modulus's length in bytes (raw, encryption) or up to that less 11
 // (decryption).
-bool SoftRsaRaw(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
+bool softRsaRaw(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                 std::uint8_t* output, std::int32_t& outputLen);
-bool SoftRsaPkcs1Encrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
+bool softRsaPkcs1Encrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                          std::uint8_t* output, std::int32_t& outputLen);
 // Checks a block-type-1 block; a block carrying no data is a failure.
-bool SoftRsaPkcs1Decrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
+bool softRsaPkcs1Decrypt(const PublicKeyRecord& key, std::span<const std::uint8_t> input,
                          std::uint8_t* output, std::int32_t& outputLen);
 
 }  // namespace dal

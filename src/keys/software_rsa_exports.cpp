@@ -24,7 +24,7 @@ struct SoftCall {
 };
 
 std::int32_t runSoft(const SoftCall& call, SoftOperation operation, const char* failureLine) {
-  if (!SupportedModulusLength(call.nLen)) {
+  if (!supportedModulusLength(call.nLen)) {
     DAL_LOG("******>n len");
     return NORV_DAL_ERR_MODULUS_LEN;
   }
@@ -32,7 +32,7 @@ std::int32_t runSoft(const SoftCall& call, SoftOperation operation, const char* 
     DAL_LOG(failureLine);
     return NORV_DAL_ERR_PARAM;
   }
-  const PublicKeyRecord key = MakePublicKeyRecord(std::span(call.n, call.nLen));
+  const PublicKeyRecord key = makePublicKeyRecord(std::span(call.n, call.nLen));
   const std::span input(call.inData, static_cast<std::size_t>(call.inDataLen));
   std::int32_t written = 0;
   if (!operation(key, input, call.outData, written)) {
@@ -50,7 +50,7 @@ extern "C" NORV_DAL_API int32_t NORV_DAL_RsaPublicKeyRaw(const uint8_t* n, uint3
                                                          const uint8_t* inData, int32_t inDataLen,
                                                          uint8_t* outData, int32_t* outDataLen) {
   return dal::guarded([&] {
-    return dal::runSoft({n, nLen, inData, inDataLen, outData, outDataLen}, &dal::SoftRsaRaw,
+    return dal::runSoft({n, nLen, inData, inDataLen, outData, outDataLen}, &dal::softRsaRaw,
                         "******>NORV_DAL_RsaPublicKeyRaw");
   });
 }
@@ -61,7 +61,7 @@ extern "C" NORV_DAL_API int32_t NORV_DAL_Pkcs1RsaPublicKeyEnc(const uint8_t* n, 
                                                               int32_t* outDataLen) {
   return dal::guarded([&] {
     return dal::runSoft({n, nLen, inData, inDataLen, outData, outDataLen},
-                        &dal::SoftRsaPkcs1Encrypt, "******>Tesselar_Pkcs1RsaPublicKeyEnc");
+                        &dal::softRsaPkcs1Encrypt, "******>Tesselar_Pkcs1RsaPublicKeyEnc");
   });
 }
 
@@ -71,6 +71,6 @@ extern "C" NORV_DAL_API int32_t NORV_DAL_Pkcs1RsaPublicKeyDec(const uint8_t* n, 
                                                               int32_t* outDataLen) {
   return dal::guarded([&] {
     return dal::runSoft({n, nLen, inData, inDataLen, outData, outDataLen},
-                        &dal::SoftRsaPkcs1Decrypt, "******>Tesselar_Pkcs1RsaPublicKeyDec");
+                        &dal::softRsaPkcs1Decrypt, "******>Tesselar_Pkcs1RsaPublicKeyDec");
   });
 }

@@ -72,9 +72,9 @@ TEST_F(RsaOnToken, ImportedPairMatchesOpensslsPrivateOperation) {
   const rsatest::Pkey key = rsatest::generate(1024);
   const Bytes n = rsatest::modulus(key.get());
   std::vector<Bytes> crt;
-  for (const char* name : {OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2,
-                           OSSL_PKEY_PARAM_RSA_EXPONENT1, OSSL_PKEY_PARAM_RSA_EXPONENT2,
-                           OSSL_PKEY_PARAM_RSA_COEFFICIENT1}) {
+  for (const char* name :
+       {OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2, OSSL_PKEY_PARAM_RSA_EXPONENT1,
+        OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1}) {
     crt.push_back(rsatest::param(key.get(), name, 64));
   }
   int32_t pub = 0, pri = 0;
@@ -104,10 +104,10 @@ TEST_F(RsaOnToken, SoftwareEncryptionDecryptsOnTheToken) {
   const Bytes secret = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE, 0x01, 0x23};
   Bytes cipher(128);
   int32_t cipherLen = 0;
-  ASSERT_EQ(NORV_DAL_Pkcs1RsaPublicKeyEnc(n.data(), 128, secret.data(),
-                                          static_cast<int32_t>(secret.size()), cipher.data(),
-                                          &cipherLen),
-            0);
+  ASSERT_EQ(
+      NORV_DAL_Pkcs1RsaPublicKeyEnc(n.data(), 128, secret.data(),
+                                    static_cast<int32_t>(secret.size()), cipher.data(), &cipherLen),
+      0);
   ASSERT_EQ(cipherLen, 128);
   const Bytes block = privateOperation(pri, cipher);
   EXPECT_EQ(block[0], 0x00);
@@ -145,13 +145,13 @@ TEST_F(RsaOnToken, FifthPairIsRefusedAndFormattingResetsTheCounter) {
     EXPECT_EQ(pub, 0x0804);
     EXPECT_EQ(pri, 0x0824);
   }
-  EXPECT_EQ(dal::ReadKeyPairCounter(), std::optional<std::uint16_t>(4));
+  EXPECT_EQ(dal::readKeyPairCounter(), std::optional<std::uint16_t>(4));
   formatAndLogin();
-  EXPECT_EQ(dal::ReadKeyPairCounter(), std::optional<std::uint16_t>(0));
+  EXPECT_EQ(dal::readKeyPairCounter(), std::optional<std::uint16_t>(0));
   ASSERT_EQ(NORV_DAL_GenRsaKeyPair(1024, &pub, &pri), 0);
   EXPECT_EQ(pub, 0x0800);
   EXPECT_EQ(pri, 0x0820);
-  EXPECT_EQ(dal::ReadKeyPairCounter(), std::optional<std::uint16_t>(1));
+  EXPECT_EQ(dal::readKeyPairCounter(), std::optional<std::uint16_t>(1));
 }
 
 TEST_F(RsaOnToken, RandomBytesOfAnyLengthAndFreshEachTime) {

@@ -43,9 +43,9 @@ Bytes belowAnyModulus(std::size_t size) {
 
 TEST(RsaKeyCache, KeepsTheLastKeysAndLetsTheLeastRecentlyUsedGo) {
   const Bytes n = rsatest::modulus(rsatest::generate(1024).get());
-  const auto r1 = dal::MakePublicKeyRecord(n);
-  const auto r2 = dal::MakePublicKeyRecord(alteredModulus(n, 2));
-  const auto r3 = dal::MakePublicKeyRecord(alteredModulus(n, 4));
+  const auto r1 = dal::makePublicKeyRecord(n);
+  const auto r2 = dal::makePublicKeyRecord(alteredModulus(n, 2));
+  const auto r3 = dal::makePublicKeyRecord(alteredModulus(n, 4));
   dal::RsaKeyCache cache(2);
   const auto first = cache.get(r1);
   ASSERT_NE(first, nullptr);
@@ -102,7 +102,7 @@ TEST(RsaKeyCache, ThreadsWithDifferentKeysGetTheirOwnResults) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong.load(), 0);
-  EXPECT_LE(dal::SoftRsaKeyCache().size(), 8u);
+  EXPECT_LE(dal::softRsaKeyCache().size(), 8u);
 }
 
 }  // namespace
